@@ -1,0 +1,35 @@
+// The state that the record passes share.
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+struct Rect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+struct Size {
+    int32_t cx = 0, cy = 0;
+    bool operator==(const Size&) const = default;
+};
+
+// One instance per engine; the passes never overlap, and each resets what it
+// uses when it starts.
+struct EngineState {
+    // Accumulator of drawn points: minX, minY, maxX, maxY.
+    Rect WorkRect{32767, 32767, -32767, -32767};
+    int32_t SaveDepth = 0;    // SAVEDC records minus RESTOREDC records so far
+    int32_t BlockDepth = 0;   // save depth below the level where a non-zero window origin was set
+    bool SkipNested = false;  // inside such a block: points are not counted
+    bool FirstExt = true;     // no SETWINDOWEXT seen yet in this pass
+    bool FirstOrg = true;     // no SETWINDOWORG seen yet in this pass
+    Size FirstWindowExt;      // the first SETWINDOWEXT, as unsigned 16-bit values
+    bool HasWindowExt = false;
+    uint32_t LastPenColor = 0;     // colour of the latest CREATEPENINDIRECT
+    uint32_t BackgroundColor = 0;  // pen colour in force when the background rectangle came
+    bool BackgroundFound = false;  // this pass met a background rectangle
+};
+
+}  // namespace qv

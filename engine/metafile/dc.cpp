@@ -1,0 +1,207 @@
+#include <algorithm>
+
+#include "engine/metafile/gdi.h"
+
+namespace qv::mf {
+
+namespace {
+
+size_t kindIndex(ObjectKind k) { return size_t(k); }
+
+void noteSelected(const GdiObjectPtr& obj, int delta) {
+    if (obj && !obj->stock) obj->selectedIn += delta;
+}
+
+}  // namespace
+
+Dc::Dc() {
+    selected_[kindIndex(ObjectKind::Pen)] = GetStockObject(StockObject::BlackPen);
+    selected_[kindIndex(ObjectKind::Brush)] = GetStockObject(StockObject::WhiteBrush);
+    selected_[kindIndex(ObjectKind::Font)] = GetStockObject(StockObject::SystemFont);
+}
+
+Dc::~Dc() {
+    for (auto& obj : selected_) noteSelected(obj, -1);
+}
+
+void Dc::setSelected(const GdiObjectPtr& obj) {
+    auto& slot = selected_[kindIndex(obj->kind)];
+    noteSelected(obj, +1);
+    noteSelected(slot, -1);
+    slot = obj;
+}
+
+GdiObjectPtr Dc::selectObject(const GdiObjectPtr& obj) {
+    if (!obj) return nullptr;
+    if (obj->kind == ObjectKind::Palette) {
+        selectPalette(obj);
+        return nullptr;
+    }
+    if (obj->kind == ObjectKind::Region) {
+        selectClipRegion(obj);
+        return nullptr;
+    }
+    GdiObjectPtr previous = selected_[kindIndex(obj->kind)];
+    setSelected(obj);
+    return previous;
+}
+
+void Dc::selectPalette(const GdiObjectPtr&) {}
+void Dc::selectClipRegion(const GdiObjectPtr&) {}
+
+const GdiObjectPtr& Dc::selected(ObjectKind kind) const {
+    static const GdiObjectPtr none;
+    return kindIndex(kind) < kSelectableKinds ? selected_[kindIndex(kind)] : none;
+}
+
+void Dc::setTextAlign(uint16_t align) {
+    textAlign_ = align;
+    Bytes p;
+    putU32(p, align);  // recorded as a 32-bit value
+    emit(uint16_t(Fn::SetTextAlign), p);
+}
+
+void Dc::setWindowExt(int16_t x, int16_t y) {
+    windowExt_ = {x, y};
+    Bytes p;
+    putI16(p, y);
+    putI16(p, x);
+    emit(uint16_t(Fn::SetWindowExt), p);
+}
+
+void Dc::setWindowOrg(int16_t x, int16_t y) {
+    windowOrg_ = {x, y};
+    Bytes p;
+    putI16(p, y);
+    putI16(p, x);
+    emit(uint16_t(Fn::SetWindowOrg), p);
+}
+
+void Dc::setMapMode(uint16_t mode) {
+    mapMode_ = mode;
+    Bytes p;
+    putU16(p, mode);
+    emit(uint16_t(Fn::SetMapMode), p);
+}
+
+void Dc::perform(uint16_t function, ByteSpan params) { emit(function, params); }
+
+// ---- recording DC ----
+
+RecordingDc::RecordingDc() { out_.resize(MetaHeader::kBytes); }
+
+RecordingDc::~RecordingDc() {
+    for (auto& obj : table_) {
+        if (!obj || obj->stock) continue;
+        auto& v = obj->recordedIn;
+        v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    }
+}
+
+void RecordingDc::emit(uint16_t function, ByteSpan params) {
+    uint32_t words = 3 + uint32_t((params.size() + 1) / 2);
+    putU32(out_, words);
+    putU16(out_, function);
+    out_.insert(out_.end(), params.begin(), params.end());
+    if (params.size() & 1) out_.push_back(0);
+    maxRecord_ = std::max(maxRecord_, words);
+    ++records_;
+}
+
+int RecordingDc::slotOf(const GdiObject* obj) const {
+    for (size_t i = 0; i < table_.size(); ++i)
+        if (table_[i].get() == obj) return int(i);
+    return -1;
+}
+
+size_t RecordingDc::addToTable(const GdiObjectPtr& obj) {
+    size_t slot = 0;
+    while (slot < table_.size() && table_[slot]) ++slot;
+    if (slot == table_.size()) table_.emplace_back();
+    table_[slot] = obj;
+    if (!obj->stock) obj->recordedIn.push_back(this);
+    ++inUse_;
+    peak_ = std::max(peak_, inUse_);
+    return slot;
+}
+
+GdiObjectPtr RecordingDc::selectObject(const GdiObjectPtr& obj) {
+    if (!obj) return nullptr;
+    if (obj->kind == ObjectKind::Palette || obj->kind == ObjectKind::Region)
+        return Dc::selectObject(obj);
+    int slot = slotOf(obj.get());
+    if (slot < 0) {
+        slot = int(addToTable(obj));
+        emit(obj->createFunction, obj->createParams);
+    }
+    Bytes p;
+    putU16(p, uint16_t(slot));
+    emit(uint16_t(Fn::SelectObject), p);
+    return Dc::selectObject(obj);
+}
+
+void RecordingDc::selectPalette(const GdiObjectPtr& palette) {
+    // A palette is written anew every time it is selected.
+    size_t slot = addToTable(palette);
+    emit(palette->createFunction, palette->createParams);
+    Bytes p;
+    putU16(p, uint16_t(slot));
+    emit(uint16_t(Fn::SelectPalette), p);
+}
+
+void RecordingDc::selectClipRegion(const GdiObjectPtr& region) {
+    // The clip region is a copy: created, selected and deleted at once.
+    size_t slot = addToTable(region);
+    emit(region->createFunction, region->createParams);
+    Bytes p;
+    putU16(p, uint16_t(slot));
+    emit(uint16_t(Fn::SelectObject), p);
+    emit(uint16_t(Fn::DeleteObject), p);
+    table_[slot].reset();
+    --inUse_;
+    if (!region->stock) {
+        auto& v = region->recordedIn;
+        v.erase(std::find(v.begin(), v.end(), this));
+    }
+}
+
+void RecordingDc::forget(GdiObject& obj) {
+    for (size_t i = 0; i < table_.size(); ++i) {
+        if (table_[i].get() != &obj) continue;
+        Bytes p;
+        putU16(p, uint16_t(i));
+        emit(uint16_t(Fn::DeleteObject), p);
+        table_[i].reset();
+        --inUse_;
+    }
+}
+
+MetafileHandle RecordingDc::close() {
+    putU32(out_, 3);
+    putU16(out_, 0);
+    MetaHeader h;
+    h.sizeWords = uint32_t(out_.size() / 2);
+    h.numObjects = uint16_t(std::min<size_t>(peak_, 0xFFFF));
+    h.maxRecord = maxRecord_;
+    h.write(out_.data());
+    auto mf = std::make_unique<Metafile>(std::move(out_), records_);
+    for (auto& obj : table_) {
+        if (!obj || obj->stock) continue;
+        auto& v = obj->recordedIn;
+        v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    }
+    table_.clear();
+    out_.assign(MetaHeader::kBytes, 0);
+    inUse_ = peak_ = records_ = 0;
+    maxRecord_ = 3;
+    return mf;
+}
+
+std::unique_ptr<RecordingDc> CreateMetaFileW() { return std::make_unique<RecordingDc>(); }
+
+MetafileHandle CloseMetaFile(std::unique_ptr<RecordingDc> dc) {
+    if (!dc) return nullptr;
+    return dc->close();
+}
+
+}  // namespace qv::mf
