@@ -43,7 +43,7 @@ enum class Tail : uint8_t {
     X(SetBkMode, 0x0102, "SETBKMODE", "mode:u", None)                                              \
     X(SetMapMode, 0x0103, "SETMAPMODE", "mode:u", None)                                            \
     X(SetRop2, 0x0104, "SETROP2", "rop2:u", None)                                                  \
-    X(SetRelAbs, 0x0105, "SETRELABS", "", None)                                                    \
+    X(SetRelAbs, 0x0105, "SETRELABS", "mode:u", None)                                                    \
     X(SetPolyFillMode, 0x0106, "SETPOLYFILLMODE", "mode:u", None)                                  \
     X(SetStretchBltMode, 0x0107, "SETSTRETCHBLTMODE", "mode:u", None)                              \
     X(SetTextCharExtra, 0x0108, "SETTEXTCHAREXTRA", "extra", None)                                 \
