@@ -77,7 +77,8 @@ bool infoOne(const std::string& path) {
             default: break;
         }
     });
-    std::printf("  %-16s %zu (%zu bytes)\n", "records:", pic.Handle->recordCount(), pic.Handle->bits().size());
+    std::printf("  %-16s %zu, the end record included (%zu bytes)\n", "records:", pic.Handle->recordCount() + 1,
+                pic.Handle->bits().size());
     std::printf("  %-16s %zu created, %u slots in the header\n", "objects:", creates,
                 unsigned(pic.Handle->header().numObjects));
     return true;

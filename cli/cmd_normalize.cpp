@@ -70,8 +70,8 @@ int runNormalize(const Args& args) {
         std::fprintf(stderr, "quorvex: Unable to write %s:\n%s\n", out.c_str(), platform::SystemErrorText().c_str());
         return kExitFailed;
     }
-    std::printf("%s: %zu records in, %zu out, %u object slots\n", out.c_str(), source->recordCount(),
-                result->recordCount(), unsigned(result->header().numObjects));
+    std::printf("%s: %zu records in, %zu out (the end record included), %u object slots\n", out.c_str(),
+                source->recordCount() + 1, result->recordCount() + 1, unsigned(result->header().numObjects));
     return kExitOk;
 }
 
