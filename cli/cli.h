@@ -29,6 +29,8 @@ struct Context {
 
 // True when the arguments ask for help.
 bool wantsHelp(const Args& args);
+// The first argument that looks like an option ("-x", "--x"), or null.
+const std::string* firstOption(const Args& args);
 // Prints "quorvex: MESSAGE" and the command's usage line to standard error.
 int usageError(const std::string& message, const char* usage);
 

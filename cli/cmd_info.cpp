@@ -91,6 +91,7 @@ int runInfo(const Args& args) {
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
+    if (const std::string* opt = firstOption(args)) return usageError("unknown option '" + *opt + "'", kUsage);
     if (args.empty()) return usageError("no file given", kUsage);
     bool allOk = true;
     for (const auto& path : args) allOk = infoOne(path) && allOk;

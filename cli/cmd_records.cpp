@@ -24,6 +24,7 @@ int runRecords(const Args& args) {
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
+    if (const std::string* opt = firstOption(args)) return usageError("unknown option '" + *opt + "'", kUsage);
     if (args.size() != 1) return usageError(args.empty() ? "no file given" : "one file at a time", kUsage);
     const std::string& path = args[0];
     PictureFile pf;

@@ -21,6 +21,12 @@ bool wantsHelp(const Args& args) {
     return false;
 }
 
+const std::string* firstOption(const Args& args) {
+    for (const auto& a : args)
+        if (a.size() > 1 && a[0] == '-') return &a;
+    return nullptr;
+}
+
 int usageError(const std::string& message, const char* usage) {
     std::fprintf(stderr, "quorvex: %s\nusage: %s\n", message.c_str(), usage);
     return kExitUsage;

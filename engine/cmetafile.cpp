@@ -156,7 +156,7 @@ bool CMetafile::ReadPlaceable(Engine& engine, const std::filesystem::path& path)
     f.reset();
 
     std::string fault;
-    Handle = parseMetafile(bits, &fault, kPlaceableBytes);
+    Handle = parseMetafile(std::move(bits), &fault, kPlaceableBytes);
     if (!Handle) {
         LoadError = fault;
         // Records that do not fit their data: say so, with the file and the fault.

@@ -142,7 +142,8 @@ private:
     // do not all fit in the record.
     int points(const Record& r, size_t first, size_t count) {
         if (!r.has(first, 2 * count)) return 1;
-        for (size_t i = 0; i < count; ++i) AddPoint(s_, r.i16(first + 2 * i), r.i16(first + 2 * i + 1));
+        const uint8_t* p = r.paramData() + 2 * first;
+        for (size_t i = 0; i < count; ++i, p += 4) AddPoint(s_, rdI16(p), rdI16(p + 2));
         return 1;
     }
     int corners(const Record& r) {
@@ -229,22 +230,7 @@ int ExtentPass::textBox(const Record& r) {
     return 1;
 }
 
-int extentProc(Dc&, HandleTable& table, Record& r, unsigned count, void* context) {
-    auto* pass = static_cast<ExtentPass*>(context);
-    pass->table = &table;
-    pass->objects = count;
-    return visitRecord(*pass, r);
-}
-
 }  // namespace
-
-void AddPoint(EngineState& s, int32_t x, int32_t y) {
-    if (s.SkipNested) return;
-    s.WorkRect.left = std::min(s.WorkRect.left, x);
-    s.WorkRect.top = std::min(s.WorkRect.top, y);
-    s.WorkRect.right = std::max(s.WorkRect.right, x);
-    s.WorkRect.bottom = std::max(s.WorkRect.bottom, y);
-}
 
 ExtentResult ComputeExtents(Engine& engine, const Metafile& picture, bool intelliCadPalette) {
     EngineState& s = engine.state;
@@ -257,8 +243,13 @@ ExtentResult ComputeExtents(Engine& engine, const Metafile& picture, bool intell
     s.HasWindowExt = false;
     s.BackgroundFound = false;
 
+    // The pass changes no record, so it walks the picture itself rather than copies.
     ExtentPass pass(engine);
-    EnumMetaFile(pass.throwAway, picture, extentProc, &pass);
+    walkMetaFile(picture, [&](const Record& r, HandleTable& table) {
+        pass.table = &table;
+        pass.objects = unsigned(table.size());
+        visitRecord(pass, r);
+    });
 
     ExtentResult result;
     result.Extent = s.WorkRect;

@@ -20,7 +20,13 @@ struct ExtentResult {
 ExtentResult ComputeExtents(Engine& engine, const mf::Metafile& picture, bool intelliCadPalette);
 
 // Widens the accumulator by one point, unless inside a skipped block.
-void AddPoint(EngineState& state, int32_t x, int32_t y);
+inline void AddPoint(EngineState& s, int32_t x, int32_t y) {
+    if (s.SkipNested) return;
+    if (x < s.WorkRect.left) s.WorkRect.left = x;
+    if (y < s.WorkRect.top) s.WorkRect.top = y;
+    if (x > s.WorkRect.right) s.WorkRect.right = x;
+    if (y > s.WorkRect.bottom) s.WorkRect.bottom = y;
+}
 
 // The rectangle a render starts from: the frame, or with crop on the extent
 // with its margin (a percentage of the extent's width, on all four sides,

@@ -56,31 +56,31 @@ const GdiObjectPtr& Dc::selected(ObjectKind kind) const {
 
 void Dc::setTextAlign(uint16_t align) {
     textAlign_ = align;
-    Bytes p;
-    putU32(p, align);  // recorded as a 32-bit value
+    uint8_t p[4];
+    wrU32(p, align);  // recorded as a 32-bit value
     emit(uint16_t(Fn::SetTextAlign), p);
 }
 
 void Dc::setWindowExt(int16_t x, int16_t y) {
     windowExt_ = {x, y};
-    Bytes p;
-    putI16(p, y);
-    putI16(p, x);
+    uint8_t p[4];
+    wrU16(p, uint16_t(y));
+    wrU16(p + 2, uint16_t(x));
     emit(uint16_t(Fn::SetWindowExt), p);
 }
 
 void Dc::setWindowOrg(int16_t x, int16_t y) {
     windowOrg_ = {x, y};
-    Bytes p;
-    putI16(p, y);
-    putI16(p, x);
+    uint8_t p[4];
+    wrU16(p, uint16_t(y));
+    wrU16(p + 2, uint16_t(x));
     emit(uint16_t(Fn::SetWindowOrg), p);
 }
 
 void Dc::setMapMode(uint16_t mode) {
     mapMode_ = mode;
-    Bytes p;
-    putU16(p, mode);
+    uint8_t p[2];
+    wrU16(p, mode);
     emit(uint16_t(Fn::SetMapMode), p);
 }
 
@@ -134,8 +134,8 @@ GdiObjectPtr RecordingDc::selectObject(const GdiObjectPtr& obj) {
         slot = int(addToTable(obj));
         emit(obj->createFunction, obj->createParams);
     }
-    Bytes p;
-    putU16(p, uint16_t(slot));
+    uint8_t p[2];
+    wrU16(p, uint16_t(slot));
     emit(uint16_t(Fn::SelectObject), p);
     return Dc::selectObject(obj);
 }

@@ -180,6 +180,14 @@ bool PlayMetaFileRecord(Dc& dc, HandleTable& table, const Record& record, unsign
 using EnumProc = int (*)(Dc& dc, HandleTable& table, Record& record, unsigned count, void* context);
 bool EnumMetaFile(Dc& dc, const Metafile& mf, EnumProc proc, void* context);
 
+// The read-only walk for passes that change no record: fn(record, table) for
+// every record before META_EOF, with a handle table of the header's size.
+template <class Fn>
+void walkMetaFile(const Metafile& mf, Fn&& fn) {
+    HandleTable table(mf.header().numObjects);
+    forEachRecord(mf, [&](const Record& r, size_t) { fn(r, table); });
+}
+
 // Plays every record of a picture on the DC.
 bool PlayMetaFile(Dc& dc, const Metafile& mf);
 

@@ -118,10 +118,14 @@ std::string recordFault(const Record& r) {
     return {};
 }
 
-MetafileHandle parseMetafile(ByteSpan bits, std::string* error, size_t baseOffset) {
-    auto fail = [&](std::string text) -> MetafileHandle {
+namespace {
+
+// Walks the records of a picture; on success `end` is the offset just past
+// META_EOF and `count` the number of records before it.
+bool checkPicture(ByteSpan bits, std::string* error, size_t baseOffset, size_t& end, size_t& count) {
+    auto fail = [&](std::string text) {
         if (error) *error = std::move(text);
-        return nullptr;
+        return false;
     };
     if (bits.size() < MetaHeader::kBytes) return fail("the metafile header is cut off");
     MetaHeader h = MetaHeader::read(bits);
@@ -132,24 +136,45 @@ MetafileHandle parseMetafile(ByteSpan bits, std::string* error, size_t baseOffse
 
     size_t off = MetaHeader::kBytes;
     size_t index = 0;
+    auto where = [&] { return "record " + std::to_string(index) + " at offset " + hex(baseOffset + off); };
     for (;;) {
-        std::string where = "record " + std::to_string(index) + " at offset " + hex(baseOffset + off);
-        if (off == bits.size()) return fail("the picture ends after " + std::to_string(index) + " records without an end record (the file may be truncated)");
-        if (!fits(bits.size(), off, 6)) return fail(where + " is cut off");
+        if (off == bits.size())
+            return fail("the picture ends after " + std::to_string(index) +
+                        " records without an end record (the file may be truncated)");
+        if (!fits(bits.size(), off, 6)) return fail(where() + " is cut off");
         uint32_t words = rdU32(&bits[off]);
         uint16_t function = rdU16(&bits[off + 4]);
-        if (words < 3) return fail(where + " (" + recordName(function) + ") has a size of " + std::to_string(words) + " words");
+        if (words < 3)
+            return fail(where() + " (" + recordName(function) + ") has a size of " + std::to_string(words) +
+                        " words");
         if (uint64_t(words) * 2 > bits.size() - off)
-            return fail(where + " (" + recordName(function) + ") runs past the end of the picture");
-        if (function == 0) break;
+            return fail(where() + " (" + recordName(function) + ") runs past the end of the picture");
+        if (function == 0) {
+            end = off + size_t(words) * 2;
+            count = index;
+            return true;
+        }
         Record r(const_cast<uint8_t*>(&bits[off]), size_t(words) * 2);
-        if (std::string e = recordFault(r); !e.empty()) return fail(where + " (" + recordName(function) + "): " + e);
+        if (std::string e = recordFault(r); !e.empty())
+            return fail(where() + " (" + recordName(function) + "): " + e);
         off += size_t(words) * 2;
         ++index;
     }
-    size_t eofWords = rdU32(&bits[off]);
-    return std::make_unique<Metafile>(Bytes(bits.begin(), bits.begin() + ptrdiff_t(off + eofWords * 2)),
-                                      index);
+}
+
+}  // namespace
+
+MetafileHandle parseMetafile(ByteSpan bits, std::string* error, size_t baseOffset) {
+    size_t end = 0, count = 0;
+    if (!checkPicture(bits, error, baseOffset, end, count)) return nullptr;
+    return std::make_unique<Metafile>(Bytes(bits.begin(), bits.begin() + ptrdiff_t(end)), count);
+}
+
+MetafileHandle parseMetafile(Bytes&& bits, std::string* error, size_t baseOffset) {
+    size_t end = 0, count = 0;
+    if (!checkPicture(bits, error, baseOffset, end, count)) return nullptr;
+    bits.resize(end);
+    return std::make_unique<Metafile>(std::move(bits), count);
 }
 
 MetafileHandle SetMetaFileBitsEx(uint32_t size, const uint8_t* bits) {

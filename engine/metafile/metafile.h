@@ -53,6 +53,8 @@ using MetafileHandle = std::unique_ptr<Metafile>;
 // Records after META_EOF are dropped. The header's size field may be larger
 // than the data (some writers count more); nothing is read past the data.
 MetafileHandle parseMetafile(ByteSpan bits, std::string* error = nullptr, size_t baseOffset = 0);
+// The same, taking over the bytes instead of copying them.
+MetafileHandle parseMetafile(Bytes&& bits, std::string* error = nullptr, size_t baseOffset = 0);
 
 // What is wrong with a record whose size fits its buffer: a point count, string
 // length, bitmap or other field that promises more than the record holds.

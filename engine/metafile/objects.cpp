@@ -27,19 +27,19 @@ GdiObjectPtr makeObject(ObjectKind kind, Fn function, Bytes params, bool stock =
 }
 
 Bytes penParams(uint16_t style, int16_t width, uint32_t color) {
-    Bytes p;
-    putU16(p, style);
-    putI16(p, width);
-    putI16(p, 0);
-    putU32(p, color);
+    Bytes p(10);
+    wrU16(&p[0], style);
+    wrU16(&p[2], uint16_t(width));
+    wrU16(&p[4], 0);
+    wrU32(&p[6], color);
     return p;
 }
 
 Bytes brushParams(uint16_t style, uint32_t color, uint16_t hatch) {
-    Bytes p;
-    putU16(p, style);
-    putU32(p, color);
-    putU16(p, hatch);
+    Bytes p(8);
+    wrU16(&p[0], style);
+    wrU32(&p[2], color);
+    wrU16(&p[6], hatch);
     return p;
 }
 

@@ -81,10 +81,9 @@ int32_t Record::field(std::string_view name) const {
     if (!f) return 0;
     size_t word = f->offset / 2;
     // The short forms of the bitmap records (no bitmap, the source is the DC)
-    // carry one reserved word more: after the raster operation in DIBBITBLT,
-    // after the source origin in DIBSTRETCHBLT.
+    // carry one reserved word more, after the source origin.
     if (ri->tail == Tail::DibOptional && sizeWords() == uint32_t(function() >> 8) + 3u) {
-        size_t reservedAt = function() == uint16_t(Fn::DibBitBlt) ? 2 : 6;
+        size_t reservedAt = function() == uint16_t(Fn::DibBitBlt) ? 4 : 6;
         if (word >= reservedAt) ++word;
     }
     switch (f->type) {

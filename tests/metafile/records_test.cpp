@@ -55,6 +55,16 @@ TEST(Record, ShortBitmapFormsShiftTheirFieldsPastTheReservedWord) {
     EXPECT_EQ(r.field("destWidth"), 200);
     EXPECT_EQ(r.field("yDest"), 750);
     EXPECT_EQ(r.field("xDest"), 90);
+
+    // DIBBITBLT without a bitmap: rop, ySrc, xSrc, reserved, height, width, yDest, xDest.
+    Bytes d = RecordBuilder(uint16_t(Fn::DibBitBlt)).u32(0x00F00021).i16(7).i16(8).i16(0).i16(40).i16(30)
+                  .i16(20).i16(10).finish();
+    Record s(d.data(), d.size());
+    ASSERT_EQ(s.sizeWords(), 12u);
+    EXPECT_EQ(s.field("xSrc"), 8);
+    EXPECT_EQ(s.field("height"), 40);
+    EXPECT_EQ(s.field("width"), 30);
+    EXPECT_EQ(s.field("xDest"), 10);
 }
 
 struct CountingVisitor : RecordVisitor {

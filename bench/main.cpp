@@ -1,0 +1,67 @@
+// qv_bench: throughput figures of the engine's passes on this machine, each printed beside
+// the machine's own memory-copy bound measured in the same run.
+//
+// Every benchmark is one subcommand in a file of its own: it defines
+// `int runNAME(const Args&)` in namespace qv::bench and gets one row in kCommands below.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace qv::bench {
+
+using Args = std::vector<std::string>;
+
+// The subcommands, each defined in its own file.
+int runMemcpy(const Args& args);  // memcpy_bench.cpp
+int runExtent(const Args& args);  // extent_bench.cpp
+
+}  // namespace qv::bench
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* summary;
+    int (*run)(const qv::bench::Args&);
+};
+
+constexpr Command kCommands[] = {
+    {"memcpy", "memcpy [--quick] [--mib N] [--copies N]",
+     "the memory-copy bound of this machine (best of several copies of a large buffer)",
+     qv::bench::runMemcpy},
+    {"extent", "extent [--quick] FILE...",
+     "loading placeable WMF files, and the extent pass alone on a loaded picture",
+     qv::bench::runExtent},
+};
+
+void printUsage(std::FILE* out) {
+    std::fputs("usage: qv_bench COMMAND [ARGS]\n\ncommands:\n", out);
+    for (const Command& c : kCommands) std::fprintf(out, "  %s\n      %s\n", c.usage, c.summary);
+    std::fputs(
+        "\n--quick takes few repetitions (a check that the benchmark works, not a figure to "
+        "quote).\n'qv_bench COMMAND --help' describes a command. Exit status: 0 success, 1 a "
+        "measurement\nfailed, 2 bad usage.\n",
+        out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const char* name = argv[1];
+    if (std::strcmp(name, "-h") == 0 || std::strcmp(name, "--help") == 0) {
+        printUsage(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(name, c.name) == 0) return c.run(qv::bench::Args(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "qv_bench: unknown command '%s'\n", name);
+    printUsage(stderr);
+    return 2;
+}

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds qv_bench, makes CAD-like pictures of 1, 10 and 60 MB and prints the figures.
+#
+#   bench/run.sh [--quick]
+#
+# --quick: only the 1 MB picture, with few repetitions (proves the benchmark works).
+# The pictures are kept under BUILD/bench-data/ and made again only when the generator
+# changes. Environment: QV_BUILD_DIR (default: build/ of the tree), QV_BENCH (a qv_bench
+# to run instead of building one).
+set -euo pipefail
+
+usage() { sed -n '2,9s/^# \{0,1\}//p' "$0"; }
+
+quick=0
+for arg in "$@"; do
+    case "$arg" in
+        --quick) quick=1 ;;
+        -h | --help) usage; exit 0 ;;
+        *) echo "run.sh: unknown argument: $arg" >&2; usage >&2; exit 2 ;;
+    esac
+done
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${QV_BUILD_DIR:-$root/build}
+generator=$root/tools/mkbigwmf.py
+[[ -f $generator ]] || { echo "run.sh: $generator is missing" >&2; exit 1; }
+
+if [[ -n ${QV_BENCH:-} ]]; then
+    bench=$QV_BENCH
+else
+    # Quiet unless the build fails.
+    log=$(
+        {
+            [[ -f $build/CMakeCache.txt ]] ||
+                cmake -S "$root" -B "$build" -G Ninja -DQV_BUILD_BENCH=ON
+            cmake --build "$build" --target qv_bench -- -j2
+        } 2>&1
+    ) || { echo "$log" >&2; echo "run.sh: building qv_bench failed" >&2; exit 1; }
+    bench=$build/bin/qv_bench
+fi
+[[ -x $bench ]] || { echo "run.sh: no qv_bench at $bench" >&2; exit 1; }
+
+if ((quick)); then sizes=(1M); else sizes=(1M 10M 60M); fi
+
+# Pictures of another version of the generator are thrown away.
+data=$build/bench-data
+stamp=$(sha256sum "$generator" | cut -c1-16)
+mkdir -p "$data"
+if [[ $(cat "$data/generator" 2>/dev/null) != "$stamp" ]]; then
+    rm -f "$data"/cad-*.wmf
+    echo "$stamp" >"$data/generator"
+fi
+
+# Each picture is written to a temporary folder beside the cache and moved in only when
+# complete, so an interrupted run leaves no half picture behind.
+tmp=$(mktemp -d "$data/tmp.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+files=()
+for size in "${sizes[@]}"; do
+    file=$data/cad-$size.wmf
+    if [[ ! -f $file ]]; then
+        echo "generating $file ..." >&2
+        python3 "$generator" -o "$tmp/cad-$size.wmf" --size "$size" >/dev/null
+        mv "$tmp/cad-$size.wmf" "$file"
+    fi
+    files+=("$file")
+done
+
+quickArg=()
+((quick)) && quickArg=(--quick)
+"$bench" extent "${quickArg[@]}" "${files[@]}"
