@@ -34,6 +34,16 @@ int runRecords(const Args& args) {
     }
     if (pf.placeable) std::printf("%s\n", describePlaceable(*pf.placeable).c_str());
     std::printf("%s\n", describeMetaHeader(pf.header).c_str());
+    if (pf.header.type != 1 && pf.header.type != 2) {
+        std::fprintf(stderr, "quorvex: %s: the metafile header has type %u (1 or 2 expected)\n", path.c_str(),
+                     unsigned(pf.header.type));
+        return kExitFailed;
+    }
+    if (pf.header.headerSize != 9) {
+        std::fprintf(stderr, "quorvex: %s: the metafile header size is %u words (9 expected)\n", path.c_str(),
+                     unsigned(pf.header.headerSize));
+        return kExitFailed;
+    }
 
     using namespace mf;
     ByteSpan bits(pf.bytes.data() + pf.wmfOffset, pf.bytes.size() - pf.wmfOffset);

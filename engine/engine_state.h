@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "engine/metafile/bytes.h"
+
 namespace qv {
 
 struct Rect {
@@ -13,6 +15,20 @@ struct Rect {
 struct Size {
     int32_t cx = 0, cy = 0;
     bool operator==(const Size&) const = default;
+};
+
+// What the last rewriting pass changed, for the reports of the programs.
+struct RewriteStats {
+    int32_t RecordsIn = 0;
+    int32_t RecordsOut = 0;
+    int32_t PensRewritten = 0;    // pens whose width or colour changed
+    int32_t FillsRewritten = 0;   // brushes whose colour changed
+    int32_t ColorsRewritten = 0;  // text, background and pixel colours changed
+    int32_t OutlinesRemoved = 0;  // retraced outlines left out
+    int32_t BackgroundsRemoved = 0;
+    int32_t BackgroundsKept = 0;
+    int32_t BitmapsTurned = 0;
+    int32_t BitmapsNotTurned = 0;  // compressed or damaged bitmaps placed as they are
 };
 
 // One instance per engine; the passes never overlap, and each resets what it
@@ -30,6 +46,16 @@ struct EngineState {
     uint32_t LastPenColor = 0;     // colour of the latest CREATEPENINDIRECT
     uint32_t BackgroundColor = 0;  // pen colour in force when the background rectangle came
     bool BackgroundFound = false;  // this pass met a background rectangle
+
+    // Rewriting pass.
+    Size FirstExtent;    // the first window extent seen by the pass
+    Size CurrentExtent;  // the most recent one
+    Size OutputSize;     // the output's window extent (cx, cy)
+    double OutputScale = 0;  // output logical units per inch
+    mf::Bytes SavedPolygon;  // the last POLYGON that may be followed by its outline
+    bool HasSavedPolygon = false;
+    bool PolygonPending = false;
+    RewriteStats Stats;
 };
 
 }  // namespace qv
