@@ -83,7 +83,7 @@ void CMetafile::LoadPlaceableFile(Engine& engine, const std::filesystem::path& p
     const std::string name = path.string();
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0) {
-        LoadError = "the file does not exist";
+        LoadError = platform::SystemErrorText();  // the file does not exist
         return;
     }
     {

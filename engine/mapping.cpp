@@ -1,0 +1,95 @@
+#include "engine/mapping.h"
+
+#include "engine/metafile/muldiv.h"
+
+namespace qv {
+
+using namespace mf;
+
+Point16 MapPoint(const Rect& w, int rotation, int32_t x, int32_t y) {
+    int32_t nx = x, ny = y;
+    switch (rotation) {
+        case 0: nx = x - w.left; ny = y - w.top; break;
+        case 90: nx = w.bottom - y; ny = x - w.left; break;
+        case 180: nx = w.right - x; ny = w.bottom - y; break;
+        case 270: nx = y - w.top; ny = w.right - x; break;
+        default: break;
+    }
+    return {int16_t(uint16_t(uint32_t(nx))), int16_t(uint16_t(uint32_t(ny)))};
+}
+
+void mapRecordPoint(const Rect& work, int rotation, const Record& r, size_t xWord, size_t yWord) {
+    if (!r.has(xWord) || !r.has(yWord)) return;
+    Point16 p = MapPoint(work, rotation, r.i16(xWord), r.i16(yWord));
+    r.setI16(xWord, p.x);
+    r.setI16(yWord, p.y);
+}
+
+namespace {
+
+// MulDiv, or `fallback` when the divisor is 0 (a zero window extent has no scale).
+int32_t scaled(int32_t a, int32_t b, int32_t c, int32_t fallback) { return c == 0 ? fallback : MulDiv(a, b, c); }
+
+bool quarterTurn(int rotation) { return rotation == 90 || rotation == 270; }
+
+}  // namespace
+
+void applyWindowExtRule(EngineState& s, int rotation, bool crop, const Record& r) {
+    int32_t x = r.i16(1), y = r.i16(0);
+    if (s.FirstExt) s.FirstExtent = {x, y};
+    s.CurrentExtent = {x, y};
+    const Rect& w = s.WorkRect;
+    if (crop) {
+        x = scaled(x, w.right - w.left, s.FirstExtent.cx, x);
+        y = scaled(y, w.bottom - w.top, s.FirstExtent.cy, y);
+    }
+    if (quarterTurn(rotation)) std::swap(x, y);
+    r.setI16(1, int16_t(uint16_t(uint32_t(x))));
+    r.setI16(0, int16_t(uint16_t(uint32_t(y))));
+}
+
+void applyWindowOrgRule(EngineState& s, int rotation, const Record& r) {
+    const Rect& w = s.WorkRect;
+    Point16 p = MapPoint(w, rotation, r.i16(1), r.i16(0));
+    int32_t x = p.x, y = p.y;
+    const int32_t fx = s.FirstExtent.cx, fy = s.FirstExtent.cy;
+    const int32_t cx = s.CurrentExtent.cx, cy = s.CurrentExtent.cy;
+    switch (rotation) {
+        case 0:
+            x += scaled(w.left, cx, fx, 0);
+            y += scaled(w.top, cy, fy, 0);
+            break;
+        case 90:
+            x -= scaled(w.bottom, cy, fy, 0);
+            y += scaled(w.left, cx, fx, 0);
+            break;
+        case 180:
+            x -= scaled(w.right, cx, fx, 0);
+            y -= scaled(w.bottom, cy, fy, 0);
+            break;
+        case 270:
+            x += scaled(w.top, cy, fy, 0);
+            y -= scaled(w.right, cx, fx, 0);
+            break;
+        default: break;
+    }
+    r.setI16(1, int16_t(uint16_t(uint32_t(x))));
+    r.setI16(0, int16_t(uint16_t(uint32_t(y))));
+    s.BlockDepth = s.SaveDepth - 1;
+}
+
+void applyFontRule(int rotation, const Record& r) {
+    int32_t turn = 10 * rotation;
+    r.setI16(2, int16_t(uint16_t(uint32_t(r.i16(2) - turn))));  // escapement
+    r.setI16(3, int16_t(uint16_t(uint32_t(r.i16(3) - turn))));  // orientation
+}
+
+Point16 mapCentre(const Rect& work, int rotation, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return MapPoint(work, rotation, x + width / 2, y + height / 2);
+}
+
+Point16 placeFromCentre(Point16 c, int32_t width, int32_t height) {
+    return {int16_t(uint16_t(uint32_t(c.x - width / 2))), int16_t(uint16_t(uint32_t(c.y - height / 2)))};
+}
+
+}  // namespace qv

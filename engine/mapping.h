@@ -1,0 +1,43 @@
+// Moving and turning coordinates: the crop rectangle's corner becomes the
+// output's origin and the picture turns by 0, 90, 180 or 270 degrees.
+//
+// Results are stored back into 16-bit record fields, so they wrap at 16 bits.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/engine_state.h"
+#include "engine/metafile/records.h"
+
+namespace qv {
+
+struct Point16 {
+    int16_t x = 0, y = 0;
+    bool operator==(const Point16&) const = default;
+};
+
+// The point mapping; `work` is the crop rectangle (minX, minY, maxX, maxY).
+// A rotation other than 0, 90, 180 and 270 leaves the point as it is.
+Point16 MapPoint(const Rect& work, int rotation, int32_t x, int32_t y);
+
+// MapPoint applied in place to the record's parameter words xWord, yWord.
+void mapRecordPoint(const Rect& work, int rotation, const mf::Record& r, size_t xWord, size_t yWord);
+
+// SETWINDOWEXT: remembers the first and current extent, scales it to the
+// crop rectangle when cropping, swaps it for 90 and 270.
+void applyWindowExtRule(EngineState& s, int rotation, bool crop, const mf::Record& r);
+
+// SETWINDOWORG after the picture's first one, when cropping: the origin is
+// mapped and moved by the crop corner in the block's own scale.
+void applyWindowOrgRule(EngineState& s, int rotation, const mf::Record& r);
+
+// CREATEFONTINDIRECT: escapement and orientation turn with the picture.
+void applyFontRule(int rotation, const mf::Record& r);
+
+// A rectangle given by its corner and size (PATBLT, the bitmap records): its
+// centre is mapped. Returns the centre; the caller turns the size and then
+// calls placeFromCentre with the sizes as they are.
+Point16 mapCentre(const Rect& work, int rotation, int32_t x, int32_t y, int32_t width, int32_t height);
+Point16 placeFromCentre(Point16 centre, int32_t width, int32_t height);
+
+}  // namespace qv

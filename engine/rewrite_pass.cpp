@@ -1,0 +1,375 @@
+#include "engine/rewrite_pass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/dib_rotate.h"
+#include "engine/mapping.h"
+#include "engine/metafile/dib.h"
+#include "engine/metafile/records.h"
+
+namespace qv {
+
+using namespace mf;
+
+namespace {
+
+constexpr uint16_t kEtoOpaque = 0x0002;
+constexpr uint16_t kEtoClipped = 0x0004;
+// The metric unit divisor of the widths, as the single-precision 25.4 it has always been.
+constexpr double kMmPerInch = double(25.4f);
+
+enum class StyleKind { Color = 0, Brush = 1, Pen = 3 };
+
+class RewritePass final : public RecordVisitor {
+public:
+    RewritePass(Engine& engine, Dc& out)
+        : e_(engine), s_(engine.state), set_(engine.settings), out_(out), rotation_(engine.settings.Rotation) {}
+
+    HandleTable* table = nullptr;
+    unsigned objects = 0;
+
+    int onSaveDc(const Record& r) override {
+        ++s_.SaveDepth;
+        return play(r);
+    }
+    int onRestoreDc(const Record& r) override {
+        --s_.SaveDepth;
+        if (s_.SaveDepth == s_.BlockDepth) s_.SkipNested = false;
+        return play(r);
+    }
+    int onSetMapMode(const Record&) override { return 1; }  // the output keeps its own mapping mode
+    int onSetWindowOrg(const Record& r) override {
+        if (r.field("x") != 0 || r.field("y") != 0) s_.SkipNested = true;
+        if (set_.Crop && !s_.FirstOrg) applyWindowOrgRule(s_, rotation_, r);
+        play(r);
+        s_.FirstOrg = false;
+        return 1;
+    }
+    int onSetWindowExt(const Record& r) override {
+        applyWindowExtRule(s_, rotation_, set_.Crop != 0, r);
+        play(r);
+        s_.FirstExt = false;
+        return 1;
+    }
+    int onSetViewportOrg(const Record& r) override { return set_.Crop ? 1 : play(r); }
+    int onSetViewportExt(const Record& r) override { return set_.Crop ? 1 : play(r); }
+
+    int onSetBkColor(const Record& r) override { return rewriteStyle(r, StyleKind::Color); }
+    int onSetTextColor(const Record& r) override { return rewriteStyle(r, StyleKind::Color); }
+    int onSetPixel(const Record& r) override {
+        map(r, 2, 1);
+        return rewriteStyle(r, StyleKind::Color);
+    }
+    int onCreatePenIndirect(const Record& r) override { return rewriteStyle(r, StyleKind::Pen); }
+    int onCreateBrushIndirect(const Record& r) override { return rewriteStyle(r, StyleKind::Brush); }
+    int onCreateFontIndirect(const Record& r) override {
+        applyFontRule(rotation_, r);
+        return play(r);
+    }
+
+    int onLineTo(const Record& r) override { return mapAndPlay(r, 1, 0); }
+    int onMoveTo(const Record& r) override { return mapAndPlay(r, 1, 0); }
+    int onPolygon(const Record& r) override;
+    int onPolyline(const Record& r) override;
+    int onPolyPolygon(const Record& r) override {
+        size_t polys = r.u16(0), total = 0;
+        if (r.has(1, polys)) {
+            for (size_t i = 0; i < polys; ++i) total += r.u16(1 + i);
+            mapPoints(r, 1 + polys, total);
+        }
+        return play(r);
+    }
+    int onExcludeClipRect(const Record& r) override { return corners(r); }
+    int onIntersectClipRect(const Record& r) override { return corners(r); }
+    int onEllipse(const Record& r) override { return corners(r); }
+    int onRectangle(const Record& r) override {
+        if (r.field("left") == 0 && r.field("top") == 0) return background(r);
+        return corners(r);
+    }
+    int onArc(const Record& r) override {
+        map(r, 1, 0);  // end
+        map(r, 3, 2);  // start
+        return corners(r);
+    }
+    int onExtTextOut(const Record& r) override {
+        map(r, 1, 0);
+        if (r.u16(3) & (kEtoClipped | kEtoOpaque)) {
+            map(r, 4, 5);
+            map(r, 6, 7);
+        }
+        return play(r);
+    }
+    int onPatBlt(const Record& r) override;
+    int onDibStretchBlt(const Record& r) override { return bitmap(r, false); }
+    int onStretchDib(const Record& r) override { return bitmap(r, true); }
+
+    int onDefault(const Record& r) override { return play(r); }
+
+private:
+    int play(const Record& r) {
+        PlayMetaFileRecord(out_, *table, r, objects);
+        return 1;
+    }
+    void map(const Record& r, size_t xWord, size_t yWord) {
+        mapRecordPoint(s_.WorkRect, rotation_, r, xWord, yWord);
+    }
+    int mapAndPlay(const Record& r, size_t xWord, size_t yWord) {
+        map(r, xWord, yWord);
+        return play(r);
+    }
+    void mapPoints(const Record& r, size_t first, size_t count) {
+        if (!r.has(first, 2 * count)) return;
+        uint8_t* p = r.paramData() + 2 * first;
+        for (size_t i = 0; i < count; ++i, p += 4) {
+            Point16 q = MapPoint(s_.WorkRect, rotation_, rdI16(p), rdI16(p + 2));
+            wrU16(p, uint16_t(q.x));
+            wrU16(p + 2, uint16_t(q.y));
+        }
+    }
+    int corners(const Record& r) {
+        // bottom, right, top, left
+        map(r, 3, 2);
+        map(r, 1, 0);
+        return play(r);
+    }
+    int rewriteStyle(const Record& r, StyleKind kind);
+    int background(const Record& r);
+    int bitmap(const Record& r, bool stretchDib);
+
+    // Points of a POLYGON or POLYLINE as they stand in the source.
+    static bool samePoint(ByteSpan a, size_t i, ByteSpan b, size_t j) {
+        return std::memcmp(a.data() + 2 + 4 * i, b.data() + 2 + 4 * j, 4) == 0;
+    }
+
+    Engine& e_;
+    EngineState& s_;
+    const WmfSettings& set_;
+    Dc& out_;
+    const int rotation_;
+};
+
+int RewritePass::rewriteStyle(const Record& r, StyleKind kind) {
+    if (s_.SkipNested) return play(r);
+    // The COLORREF: at parameter byte 0 of the colour records and SETPIXEL,
+    // 2 of brushes, 6 of pens.
+    const size_t colorByte = kind == StyleKind::Color ? 0 : kind == StyleKind::Brush ? 2 : 6;
+    if (r.paramWords() * 2 < colorByte + 4) return play(r);
+    Bytes copy(r.data(), r.data() + r.byteSize());
+    Record c(copy.data(), copy.size());
+    uint8_t* colorAt = c.paramData() + colorByte;
+    uint32_t color = rdU32(colorAt) & 0x00FFFFFF;  // a palette entry is matched by its RGB
+    const uint32_t original = rdU32(colorAt);
+
+    switch (kind) {
+        case StyleKind::Color: {
+            if (set_.Lineoptions == 3) {
+                int i = MatchAci(e_, color);
+                if (i > 0) color = set_.Colors[size_t(i)].LineColor;
+            }
+            color = set_.MakeBlack ? 0 : WhiteToBlack(set_, color);
+            if (color != original) ++s_.Stats.ColorsRewritten;
+            break;
+        }
+        case StyleKind::Pen: {
+            const uint32_t widthBefore = rdU32(c.paramData() + 2);
+            auto widthFor = [&](double w) {
+                if (set_.IsMetric) w /= kMmPerInch;
+                double units = std::trunc(w * s_.OutputScale + 0.5);
+                if (!(units >= 0)) units = 0;
+                return uint32_t(std::min(units, 32767.0));  // the pen's width point holds 16 bits
+            };
+            bool setWidth = false;
+            uint32_t width = 0;
+            if (set_.Lineoptions == 2) {
+                width = widthFor(set_.FixedWidth);
+                setWidth = true;
+            } else if (set_.Lineoptions == 3) {
+                int i = MatchAci(e_, color);
+                if (i > 0) {
+                    width = widthFor(set_.Colors[size_t(i)].Width);
+                    color = set_.Colors[size_t(i)].LineColor;
+                    setWidth = true;
+                }
+            }
+            if (setWidth) wrU32(c.paramData() + 2, width);  // x = width, y = 0
+            color = set_.MakeBlack ? 0 : WhiteToBlack(set_, color);
+            if (color != original || rdU32(c.paramData() + 2) != widthBefore) ++s_.Stats.PensRewritten;
+            break;
+        }
+        case StyleKind::Brush: {
+            switch (set_.Filledoptions) {
+                case 0: color = WhiteToBlack(set_, color); break;
+                case 2: color = 0; break;
+                case 3: {
+                    int i = MatchAci(e_, color);
+                    if (i > 0) color = set_.Colors[size_t(i)].FillColor;
+                    color = WhiteToBlack(set_, color);
+                    break;
+                }
+                default: color = original; break;  // brushes left untouched
+            }
+            if (color != original) ++s_.Stats.FillsRewritten;
+            break;
+        }
+    }
+    wrU32(colorAt, color);
+    return play(c);
+}
+
+int RewritePass::background(const Record& r) {
+    if (set_.RemoveBackground) {
+        ++s_.Stats.BackgroundsRemoved;
+        return 1;
+    }
+    ++s_.Stats.BackgroundsKept;
+    // Stretched over the whole output, unmapped, with its own pen and brush.
+    r.setI16(0, int16_t(s_.OutputSize.cy));
+    r.setI16(1, int16_t(s_.OutputSize.cx));
+    r.setI16(2, 0);
+    r.setI16(3, 0);
+    GdiObjectPtr pen = CreatePen(0, 0, s_.BackgroundColor);
+    GdiObjectPtr brush = CreateSolidBrush(s_.BackgroundColor);
+    GdiObjectPtr oldPen = out_.selectObject(pen);
+    GdiObjectPtr oldBrush = out_.selectObject(brush);
+    play(r);
+    out_.selectObject(oldPen);
+    out_.selectObject(oldBrush);
+    DeleteObject(pen);
+    DeleteObject(brush);
+    return 1;
+}
+
+int RewritePass::onPolygon(const Record& r) {
+    const size_t n = r.u16(0);
+    ByteSpan src = r.params();
+    if (s_.HasSavedPolygon && s_.PolygonPending) {
+        ByteSpan saved(s_.SavedPolygon);
+        const size_t m = getU16(saved, 0);
+        bool retrace = n == m + 1 && r.has(1, 2 * n) && saved.size() >= 2 + 4 * m;
+        for (size_t i = 0; retrace && i < m; ++i) retrace = samePoint(src, i, saved, i);
+        if (retrace && samePoint(src, n - 1, src, 0)) {
+            s_.HasSavedPolygon = false;
+            s_.SavedPolygon.clear();
+            ++s_.Stats.OutlinesRemoved;
+            return 1;
+        }
+    }
+    s_.HasSavedPolygon = false;
+    s_.SavedPolygon.clear();
+    if (set_.RemoveLines && (set_.Filledoptions || set_.MakeBlack || set_.Lineoptions) && r.has(1, 2 * n)) {
+        s_.SavedPolygon.assign(src.begin(), src.begin() + ptrdiff_t(2 + 4 * n));
+        s_.HasSavedPolygon = true;
+        s_.PolygonPending = true;
+    }
+    mapPoints(r, 1, n);
+    return play(r);
+}
+
+int RewritePass::onPolyline(const Record& r) {
+    const size_t n = r.u16(0);
+    ByteSpan src = r.params();
+    bool leaveOut = false;
+    if (s_.PolygonPending && s_.HasSavedPolygon && n >= 1 && r.has(1, 2 * n)) {
+        ByteSpan saved(s_.SavedPolygon);
+        if (getU16(saved, 0) >= 1 && samePoint(src, n - 1, src, 0) &&
+            (samePoint(src, 0, saved, 0) || (n >= 2 && samePoint(src, 1, saved, 0))))
+            leaveOut = true;
+    }
+    s_.PolygonPending = false;
+    if (leaveOut) {
+        ++s_.Stats.OutlinesRemoved;
+        return 1;
+    }
+    mapPoints(r, 1, n);
+    return play(r);
+}
+
+int RewritePass::onPatBlt(const Record& r) {
+    // rop (2 words), height, width, y, x
+    int32_t h = r.i16(2), w = r.i16(3);
+    Point16 c = mapCentre(s_.WorkRect, rotation_, r.i16(5), r.i16(4), w, h);
+    if (rotation_ == 90 || rotation_ == 270) std::swap(w, h);
+    Point16 p = placeFromCentre(c, w, h);
+    r.setI16(2, int16_t(h));
+    r.setI16(3, int16_t(w));
+    r.setI16(4, p.y);
+    r.setI16(5, p.x);
+    return play(r);
+}
+
+int RewritePass::bitmap(const Record& r, bool stretchDib) {
+    const RecordInfo& info = *r.info();
+    const bool noBitmap = !stretchDib && r.sizeWords() == uint32_t(r.function() >> 8) + 3u;
+    // Word positions of the fields (the short form has a reserved word before the destination).
+    const size_t base = stretchDib ? 3 : 2;  // first word after rop (and usage)
+    const size_t srcH = base, srcW = base + 1;
+    const size_t dest = base + 4 + (noBitmap ? 1 : 0);  // destHeight, destWidth, yDest, xDest
+    int32_t dh = r.i16(dest), dw = r.i16(dest + 1);
+    Point16 c = mapCentre(s_.WorkRect, rotation_, r.i16(dest + 3), r.i16(dest + 2), dw, dh);
+
+    bool turned = false;
+    Bytes rebuilt;
+    if (rotation_ == 90 || rotation_ == 180 || rotation_ == 270) {
+        if (noBitmap) {
+            turned = true;  // the source is the DC itself: only the rectangle turns
+        } else {
+            ByteSpan dib = r.params().subspan(info.fixedBytes);
+            uint16_t usage = stretchDib ? r.u16(2) : 0;
+            bool compressed = getU32(dib, 0) >= 40 && getU32(dib, 16) != 0 && getU32(dib, 16) != 3;
+            if (!(stretchDib && compressed)) {
+                if (auto t = RotateDib(dib, usage, rotation_)) {
+                    rebuilt.assign(r.data(), r.data() + 6 + info.fixedBytes);
+                    rebuilt.insert(rebuilt.end(), t->begin(), t->end());
+                    if (rebuilt.size() & 1) rebuilt.push_back(0);
+                    wrU32(rebuilt.data(), uint32_t(rebuilt.size() / 2));
+                    turned = true;
+                    ++s_.Stats.BitmapsTurned;
+                }
+            }
+            if (!turned) ++s_.Stats.BitmapsNotTurned;
+        }
+    }
+    Record out = rebuilt.empty() ? r : Record(rebuilt.data(), rebuilt.size());
+    if (turned && (rotation_ == 90 || rotation_ == 270)) {
+        std::swap(dw, dh);
+        int16_t sh = out.i16(srcH), sw = out.i16(srcW);
+        out.setI16(srcH, sw);
+        out.setI16(srcW, sh);
+    }
+    Point16 p = placeFromCentre(c, dw, dh);
+    out.setI16(dest, int16_t(dh));
+    out.setI16(dest + 1, int16_t(dw));
+    out.setI16(dest + 2, p.y);
+    out.setI16(dest + 3, p.x);
+    return play(out);
+}
+
+int rewriteProc(Dc&, HandleTable& table, Record& r, unsigned count, void* context) {
+    auto* pass = static_cast<RewritePass*>(context);
+    pass->table = &table;
+    pass->objects = count;
+    return visitRecord(*pass, r);
+}
+
+}  // namespace
+
+int MatchAci(Engine& engine, uint32_t c) {
+    WmfSettings& s = engine.settings;
+    if (s.ForcedPalette >= 0) s.oPalette = s.ForcedPalette;
+    for (int i = 0; i < 256; ++i)
+        if (engine.colors->AciToRgb(i) == c) return i == 0 ? 7 : i;
+    return -1;
+}
+
+uint32_t WhiteToBlack(const WmfSettings& s, uint32_t c) {
+    return (s.WhiteBlack && s.RemoveBackground && c == 0xFFFFFF) ? 0 : c;
+}
+
+void runRewritePass(Engine& engine, Dc& output, const Metafile& picture) {
+    RewritePass pass(engine, output);
+    EnumMetaFile(output, picture, rewriteProc, &pass);
+}
+
+}  // namespace qv
