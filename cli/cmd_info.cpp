@@ -65,18 +65,7 @@ bool infoOne(const std::string& path) {
     std::printf("  %-16s %d\n", "palette column:", ctx.settings.oPalette);
 
     size_t creates = 0;
-    mf::forEachRecord(*pic.Handle, [&](const mf::Record& r, size_t) {
-        switch (mf::Fn(r.function())) {
-            case mf::Fn::CreatePenIndirect:
-            case mf::Fn::CreateBrushIndirect:
-            case mf::Fn::CreateFontIndirect:
-            case mf::Fn::CreatePalette:
-            case mf::Fn::CreateRegion:
-            case mf::Fn::DibCreatePatternBrush:
-            case mf::Fn::CreatePatternBrush: ++creates; break;
-            default: break;
-        }
-    });
+    mf::forEachRecord(*pic.Handle, [&](const mf::Record& r, size_t) { creates += mf::createsObject(r.function()); });
     std::printf("  %-16s %zu, the end record included (%zu bytes)\n", "records:", pic.Handle->recordCount() + 1,
                 pic.Handle->bits().size());
     std::printf("  %-16s %zu created, %u slots in the header\n", "objects:", creates,

@@ -11,7 +11,7 @@ std::optional<DibInfo> fail(std::string* error, std::string text) {
 
 }  // namespace
 
-std::optional<DibInfo> parseDib(ByteSpan b, std::string* error) {
+std::optional<DibInfo> parseDib(ByteSpan b, std::string* error, uint16_t usage) {
     if (b.size() < 4) return fail(error, "the bitmap header is cut off");
     DibInfo d;
     d.headerSize = getU32(b, 0);
@@ -56,7 +56,7 @@ std::optional<DibInfo> parseDib(ByteSpan b, std::string* error) {
         if (colorsUsed > b.size()) return fail(error, "the bitmap's colour table runs past the record");
         entries = colorsUsed;
     }
-    uint64_t table = entries * (d.headerSize == 12 ? 3 : 4);
+    uint64_t table = entries * (usage == 1 ? 2 : d.headerSize == 12 ? 3 : 4);
     if (d.compression == 3 && d.headerSize == 40) table += 12;  // the three bit-field masks
     if (table > b.size()) return fail(error, "the bitmap's colour table runs past the record");
     d.colorTableBytes = uint32_t(table);

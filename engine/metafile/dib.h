@@ -28,6 +28,8 @@ struct DibInfo {
 // Reads and checks the bitmap at the start of `b`: the header fits, the bit
 // count is one a bitmap can have, and the colours and pixels it needs lie
 // inside `b`. On failure returns nothing and says why in `error`.
-std::optional<DibInfo> parseDib(ByteSpan b, std::string* error = nullptr);
+// `usage` is the record's colour usage: 1 (DIB_PAL_COLORS) has 16-bit palette
+// indexes in the colour table instead of colours.
+std::optional<DibInfo> parseDib(ByteSpan b, std::string* error = nullptr, uint16_t usage = 0);
 
 }  // namespace qv::mf

@@ -108,7 +108,10 @@ std::string recordFault(const Record& r) {
         case Tail::Dib: {
             std::string err;
             ByteSpan p = r.params();
-            if (!parseDib(p.subspan(info->fixedBytes), &err)) return err;
+            // The colour usage, where the record has one.
+            uint16_t usage = 0;
+            if (findField(*info, "usage")) usage = uint16_t(r.field("usage"));
+            if (!parseDib(p.subspan(info->fixedBytes), &err, usage)) return err;
             return {};
         }
         case Tail::None:

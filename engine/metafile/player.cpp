@@ -29,17 +29,12 @@ bool PlayMetaFileRecord(Dc& dc, HandleTable& table, const Record& r, unsigned /*
     const RecordInfo* info = r.info();
     if (!info) return false;  // functions we do not know are not performed
     const uint16_t fn = r.function();
+    if (createsObject(fn)) {
+        table.add(createObjectFromRecord(r));
+        return true;
+    }
     switch (Fn(fn)) {
         case Fn::Eof: return false;
-        case Fn::CreatePenIndirect:
-        case Fn::CreateBrushIndirect:
-        case Fn::CreateFontIndirect:
-        case Fn::CreatePalette:
-        case Fn::CreateRegion:
-        case Fn::DibCreatePatternBrush:
-        case Fn::CreatePatternBrush:
-            table.add(createObjectFromRecord(r));
-            return true;
         case Fn::SelectObject: {
             GdiObjectPtr obj = table.get(r.u16(0));
             if (!obj) return false;

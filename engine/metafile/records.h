@@ -139,6 +139,20 @@ struct RecordInfo {
 const RecordInfo* recordInfo(uint16_t function);
 // The record's name, or "UNKNOWN_xxxx".
 std::string recordName(uint16_t function);
+// Records that create an object in the player's handle table.
+constexpr bool createsObject(uint16_t function) {
+    switch (Fn(function)) {
+        case Fn::CreatePenIndirect:
+        case Fn::CreateBrushIndirect:
+        case Fn::CreateFontIndirect:
+        case Fn::CreatePalette:
+        case Fn::CreateRegion:
+        case Fn::DibCreatePatternBrush:
+        case Fn::CreatePatternBrush: return true;
+        default: return false;
+    }
+}
+
 // Looks a field up by name; nullptr when the record has no such field.
 const FieldInfo* findField(const RecordInfo& info, std::string_view name);
 
