@@ -1,5 +1,5 @@
 # The two everyday commands:
-#   make run    builds quorvex and runs it on the bundled samples
+#   make run    builds quorvex and improves the bundled samples into out/
 #   make test   builds everything, runs the whole test suite, then a sanitizer
 #               build (AddressSanitizer + UndefinedBehaviorSanitizer) of the tests
 # and, on demand:
@@ -23,7 +23,8 @@ build: configure
 
 run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target quorvex
-	$(BUILD)/bin/quorvex info samples/*.wmf
+	$(BUILD)/bin/quorvex improve samples/*.wmf -d out
+	@echo "Improved pictures are in out/ ('$(BUILD)/bin/quorvex info out/*.wmf' shows what they hold)."
 
 test: test-main test-sanitize bench-quick
 

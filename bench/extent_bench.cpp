@@ -9,27 +9,12 @@
 #include <system_error>
 #include <vector>
 
+#include "bench/bench.h"
 #include "engine/cmetafile.h"
 #include "engine/engine.h"
 #include "engine/extent_pass.h"
-#include "platform/user_interface.h"
-#include "settings/aci_to_rgb.h"
-#include "settings/color_defaults.h"
-#include "settings/compute_equals.h"
-#include "settings/startup_corrections.h"
-#include "settings/wmf_settings.h"
 
 namespace qv::bench {
-
-using Args = std::vector<std::string>;
-
-// measure.cpp
-double bestSeconds(const std::function<void()>& prepare, const std::function<void()>& run,
-                   bool quick, int& runs);
-long long peakBytesDuring(const std::function<void()>& fn);
-const char* peakMemoryMethod();
-// memcpy_bench.cpp
-double reportDefaultCopyBound(bool quick);
 
 namespace {
 
@@ -46,20 +31,6 @@ constexpr const char* kHelp =
     "the same run, and the peak memory of one run as a multiple of the file size.\n"
     "--quick: 0.05 s and 2 runs, or 0.5 s, for checking that the benchmark works.\n"
     "Exit status 1 when a file cannot be loaded or a run finds another extent than the first.\n";
-
-// What a benchmark runs with: the settings as the command-line tool prepares them and an
-// engine reporting to standard error.
-struct BenchEngine {
-    BenchEngine() {
-        resetColorDefaults(settings, colors);
-        ComputeEquals(settings, colors);
-        applyStartupCorrections(settings, ProgramKind::CommandLine);
-    }
-    WmfSettings settings;
-    PaletteColorSource colors{settings};
-    platform::StderrUserInterface ui;
-    Engine engine{settings, ui};
-};
 
 struct Figure {
     const char* pass = "";
@@ -159,23 +130,8 @@ bool benchFile(const std::filesystem::path& path, bool quick, const Table& table
 int runExtent(const Args& args) {
     bool quick = false;
     std::vector<std::filesystem::path> files;
-    for (const std::string& a : args) {
-        if (a == "-h" || a == "--help") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        } else if (a == "--quick") {
-            quick = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "qv_bench extent: unknown option %s\n%s", a.c_str(), kHelp);
-            return 2;
-        } else {
-            files.emplace_back(a);
-        }
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "qv_bench extent: no file given\n%s", kHelp);
-        return 2;
-    }
+    if (int status = parseQuickAndFiles(args, "extent", kHelp, quick, files); status >= 0)
+        return status;
 
     Table table;
     table.bound = reportDefaultCopyBound(quick);

@@ -2,19 +2,40 @@
 // the machine's own memory-copy bound measured in the same run.
 //
 // Every benchmark is one subcommand in a file of its own: it defines
-// `int runNAME(const Args&)` in namespace qv::bench and gets one row in kCommands below.
+// `int runNAME(const Args&)` in namespace qv::bench, declared in bench.h, and gets one row in
+// kCommands below.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/bench.h"
+
 namespace qv::bench {
 
-using Args = std::vector<std::string>;
-
-// The subcommands, each defined in its own file.
-int runMemcpy(const Args& args);  // memcpy_bench.cpp
-int runExtent(const Args& args);  // extent_bench.cpp
+int parseQuickAndFiles(const Args& args, const char* command, const char* help, bool& quick,
+                       std::vector<std::filesystem::path>& files) {
+    quick = false;
+    files.clear();
+    for (const std::string& a : args) {
+        if (a == "-h" || a == "--help") {
+            std::fputs(help, stdout);
+            return 0;
+        } else if (a == "--quick") {
+            quick = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "qv_bench %s: unknown option %s\n%s", command, a.c_str(), help);
+            return 2;
+        } else {
+            files.emplace_back(a);
+        }
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "qv_bench %s: no file given\n%s", command, help);
+        return 2;
+    }
+    return -1;
+}
 
 }  // namespace qv::bench
 
@@ -34,6 +55,9 @@ constexpr Command kCommands[] = {
     {"extent", "extent [--quick] FILE...",
      "loading placeable WMF files, and the extent pass alone on a loaded picture",
      qv::bench::runExtent},
+    {"improve", "improve [--quick] FILE...",
+     "improving placeable WMF files, in memory and file to file, turned and cropped",
+     qv::bench::runImprove},
 };
 
 void printUsage(std::FILE* out) {

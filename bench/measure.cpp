@@ -9,6 +9,8 @@
 #include <functional>
 #include <limits>
 
+#include "bench/bench.h"
+
 namespace qv::bench {
 
 namespace {

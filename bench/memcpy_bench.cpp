@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace qv::bench {
+#include "bench/bench.h"
 
-using Args = std::vector<std::string>;
+namespace qv::bench {
 
 namespace {
 
@@ -86,8 +86,6 @@ bool parseCount(const std::string& text, long max, long& value) {
 
 }  // namespace
 
-// The bound with its usual buffer: prints its line and returns the best rate in bytes per
-// second (0 on failure).
 double reportDefaultCopyBound(bool quick) {
     return reportCopyBound(kDefaultMiB, quick ? kQuickCopies : kDefaultCopies);
 }

@@ -38,5 +38,6 @@ int runInfo(const Args& args);
 int runRecords(const Args& args);
 int runPalette(const Args& args);
 int runNormalize(const Args& args);
+int runImprove(const Args& args);
 
 }  // namespace qv::cli

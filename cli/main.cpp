@@ -40,6 +40,7 @@ constexpr const char* kHelp =
     "Improves Windows Metafile (WMF) pictures written by CAD programs.\n"
     "\n"
     "commands:\n"
+    "  improve FILE...         improves pictures under the settings (-o, -d or --in-place)\n"
     "  info FILE...            what a picture holds: header, frame, printed size, extent,\n"
     "                          background, palette column, records and objects\n"
     "  records FILE            every record of a picture, one line each\n"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
+    if (command == "improve") return runImprove(args);
     if (command == "info") return runInfo(args);
     if (command == "records") return runRecords(args);
     if (command == "palette") return runPalette(args);

@@ -6,16 +6,30 @@ namespace qv {
 
 using namespace mf;
 
-Point16 MapPoint(const Rect& w, int rotation, int32_t x, int32_t y) {
-    int32_t nx = x, ny = y;
+namespace {
+
+// One loop per rotation, so that the rotation is decided once per record.
+template <class Map>
+void mapEach(uint8_t* p, size_t count, Map map) {
+    for (size_t i = 0; i < count; ++i, p += 4) {
+        int32_t x = rdI16(p), y = rdI16(p + 2);
+        int32_t nx, ny;
+        map(x, y, nx, ny);
+        wrU16(p, uint16_t(uint32_t(nx)));
+        wrU16(p + 2, uint16_t(uint32_t(ny)));
+    }
+}
+
+}  // namespace
+
+void mapPointArray(const Rect& w, int rotation, uint8_t* p, size_t count) {
     switch (rotation) {
-        case 0: nx = x - w.left; ny = y - w.top; break;
-        case 90: nx = w.bottom - y; ny = x - w.left; break;
-        case 180: nx = w.right - x; ny = w.bottom - y; break;
-        case 270: nx = y - w.top; ny = w.right - x; break;
+        case 0: mapEach(p, count, [&](int32_t x, int32_t y, int32_t& nx, int32_t& ny) { nx = x - w.left; ny = y - w.top; }); break;
+        case 90: mapEach(p, count, [&](int32_t x, int32_t y, int32_t& nx, int32_t& ny) { nx = w.bottom - y; ny = x - w.left; }); break;
+        case 180: mapEach(p, count, [&](int32_t x, int32_t y, int32_t& nx, int32_t& ny) { nx = w.right - x; ny = w.bottom - y; }); break;
+        case 270: mapEach(p, count, [&](int32_t x, int32_t y, int32_t& nx, int32_t& ny) { nx = y - w.top; ny = w.right - x; }); break;
         default: break;
     }
-    return {int16_t(uint16_t(uint32_t(nx))), int16_t(uint16_t(uint32_t(ny)))};
 }
 
 void mapRecordPoint(const Rect& work, int rotation, const Record& r, size_t xWord, size_t yWord) {

@@ -18,7 +18,20 @@ struct Point16 {
 
 // The point mapping; `work` is the crop rectangle (minX, minY, maxX, maxY).
 // A rotation other than 0, 90, 180 and 270 leaves the point as it is.
-Point16 MapPoint(const Rect& work, int rotation, int32_t x, int32_t y);
+inline Point16 MapPoint(const Rect& w, int rotation, int32_t x, int32_t y) {
+    int32_t nx = x, ny = y;
+    switch (rotation) {
+        case 0: nx = x - w.left; ny = y - w.top; break;
+        case 90: nx = w.bottom - y; ny = x - w.left; break;
+        case 180: nx = w.right - x; ny = w.bottom - y; break;
+        case 270: nx = y - w.top; ny = w.right - x; break;
+        default: break;
+    }
+    return {int16_t(uint16_t(uint32_t(nx))), int16_t(uint16_t(uint32_t(ny)))};
+}
+
+// MapPoint over `count` (x, y) pairs of 16-bit words stored at `p`, in place.
+void mapPointArray(const Rect& work, int rotation, uint8_t* p, size_t count);
 
 // MapPoint applied in place to the record's parameter words xWord, yWord.
 void mapRecordPoint(const Rect& work, int rotation, const mf::Record& r, size_t xWord, size_t yWord);

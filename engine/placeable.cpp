@@ -62,19 +62,9 @@ int WritePlaceableFile(Engine& engine, MetafileHandle& handle, Size outputSize, 
         engine.ui.ShowError(0, "Failed to Get MetaFile Bits Size");
         return 0;
     }
-    std::vector<uint8_t> bits;
-    try {
-        bits.resize(size);
-    } catch (const std::bad_alloc&) {
-        DeleteMetaFile(handle);
-        engine.ui.ShowError(0, "Failed to Allocate Memory for Metafile Bits");
-        return 0;
-    }
-    if (GetMetaFileBitsEx(handle.get(), size, bits.data()) != size) {
-        DeleteMetaFile(handle);
-        engine.ui.ShowError(0, "Failed to Get MetaFile Bits");
-        return 0;
-    }
+    // The picture's own bits are written as they are: no second copy of a
+    // picture that may be tens of megabytes.
+    std::span<const uint8_t> bits(handle->bits().data(), size);
     auto header = h.bytes();
     const std::span<const uint8_t> pieces[] = {header, bits};
     if (!platform::writeFileAtomically(path, pieces)) {

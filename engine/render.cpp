@@ -74,6 +74,7 @@ Size Render(Engine& engine, CMetafile& picture, Dc& output) {
                            out.cx / s.OutputScale, out.cy / s.OutputScale);
     }
 
+    output.reserve(picture.Handle->bits().size() + 64);  // the output is about as large as the source
     output.setMapMode(uint16_t(MM_ANISOTROPIC));
     output.setWindowOrg(0, 0);
     output.setWindowExt(int16_t(out.cx), int16_t(out.cy));

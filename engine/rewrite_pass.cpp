@@ -59,7 +59,7 @@ public:
     int onSetBkColor(const Record& r) override { return rewriteStyle(r, StyleKind::Color); }
     int onSetTextColor(const Record& r) override { return rewriteStyle(r, StyleKind::Color); }
     int onSetPixel(const Record& r) override {
-        map(r, 2, 1);
+        map(r, 3, 2);  // colour (2 words), y, x
         return rewriteStyle(r, StyleKind::Color);
     }
     int onCreatePenIndirect(const Record& r) override { return rewriteStyle(r, StyleKind::Pen); }
@@ -121,12 +121,7 @@ private:
     }
     void mapPoints(const Record& r, size_t first, size_t count) {
         if (!r.has(first, 2 * count)) return;
-        uint8_t* p = r.paramData() + 2 * first;
-        for (size_t i = 0; i < count; ++i, p += 4) {
-            Point16 q = MapPoint(s_.WorkRect, rotation_, rdI16(p), rdI16(p + 2));
-            wrU16(p, uint16_t(q.x));
-            wrU16(p + 2, uint16_t(q.y));
-        }
+        mapPointArray(s_.WorkRect, rotation_, r.paramData() + 2 * first, count);
     }
     int corners(const Record& r) {
         // bottom, right, top, left
@@ -156,8 +151,8 @@ int RewritePass::rewriteStyle(const Record& r, StyleKind kind) {
     // 2 of brushes, 6 of pens.
     const size_t colorByte = kind == StyleKind::Color ? 0 : kind == StyleKind::Brush ? 2 : 6;
     if (r.paramWords() * 2 < colorByte + 4) return play(r);
-    Bytes copy(r.data(), r.data() + r.byteSize());
-    Record c(copy.data(), copy.size());
+    // The record is the pass's own copy of the source record: rewritten in place.
+    const Record& c = r;
     uint8_t* colorAt = c.paramData() + colorByte;
     uint32_t color = rdU32(colorAt) & 0x00FFFFFF;  // a palette entry is matched by its RGB
     const uint32_t original = rdU32(colorAt);
@@ -208,7 +203,7 @@ int RewritePass::rewriteStyle(const Record& r, StyleKind kind) {
                     color = WhiteToBlack(set_, color);
                     break;
                 }
-                default: color = original; break;  // brushes left untouched
+                default: break;  // brushes left as they are, but for the flags byte
             }
             if (color != original) ++s_.Stats.FillsRewritten;
             break;

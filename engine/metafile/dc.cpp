@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "engine/metafile/gdi.h"
 
@@ -99,14 +100,20 @@ RecordingDc::~RecordingDc() {
 }
 
 void RecordingDc::emit(uint16_t function, ByteSpan params) {
-    uint32_t words = 3 + uint32_t((params.size() + 1) / 2);
-    putU32(out_, words);
-    putU16(out_, function);
-    out_.insert(out_.end(), params.begin(), params.end());
-    if (params.size() & 1) out_.push_back(0);
+    const size_t padded = (params.size() + 1) & ~size_t(1);
+    const uint32_t words = 3 + uint32_t(padded / 2);
+    const size_t at = out_.size();
+    out_.resize(at + 6 + padded);
+    uint8_t* p = out_.data() + at;
+    wrU32(p, words);
+    wrU16(p + 4, function);
+    if (!params.empty()) std::memcpy(p + 6, params.data(), params.size());
+    if (padded != params.size()) p[6 + params.size()] = 0;
     maxRecord_ = std::max(maxRecord_, words);
     ++records_;
 }
+
+void RecordingDc::reserve(size_t bytes) { out_.reserve(bytes); }
 
 int RecordingDc::slotOf(const GdiObject* obj) const {
     for (size_t i = 0; i < table_.size(); ++i)
@@ -144,8 +151,8 @@ void RecordingDc::selectPalette(const GdiObjectPtr& palette) {
     // A palette is written anew every time it is selected.
     size_t slot = addToTable(palette);
     emit(palette->createFunction, palette->createParams);
-    Bytes p;
-    putU16(p, uint16_t(slot));
+    uint8_t p[2];
+    wrU16(p, uint16_t(slot));
     emit(uint16_t(Fn::SelectPalette), p);
 }
 
@@ -153,8 +160,8 @@ void RecordingDc::selectClipRegion(const GdiObjectPtr& region) {
     // The clip region is a copy: created, selected and deleted at once.
     size_t slot = addToTable(region);
     emit(region->createFunction, region->createParams);
-    Bytes p;
-    putU16(p, uint16_t(slot));
+    uint8_t p[2];
+    wrU16(p, uint16_t(slot));
     emit(uint16_t(Fn::SelectObject), p);
     emit(uint16_t(Fn::DeleteObject), p);
     table_[slot].reset();
@@ -168,8 +175,8 @@ void RecordingDc::selectClipRegion(const GdiObjectPtr& region) {
 void RecordingDc::forget(GdiObject& obj) {
     for (size_t i = 0; i < table_.size(); ++i) {
         if (table_[i].get() != &obj) continue;
-        Bytes p;
-        putU16(p, uint16_t(i));
+        uint8_t p[2];
+        wrU16(p, uint16_t(i));
         emit(uint16_t(Fn::DeleteObject), p);
         table_[i].reset();
         --inUse_;

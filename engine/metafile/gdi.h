@@ -74,7 +74,10 @@ public:
     explicit HandleTable(size_t slots = 0) : slots_(slots) {}
     // Puts the object in the lowest empty slot; the table grows when full.
     size_t add(GdiObjectPtr obj);
-    GdiObjectPtr get(size_t slot) const { return slot < slots_.size() ? slots_[slot] : nullptr; }
+    const GdiObjectPtr& get(size_t slot) const {
+        static const GdiObjectPtr none;
+        return slot < slots_.size() ? slots_[slot] : none;
+    }
     void clear(size_t slot) {
         if (slot < slots_.size()) slots_[slot].reset();
     }
@@ -111,6 +114,8 @@ public:
     void setMapMode(uint16_t mode);
     // Any other record, performed as it stands (function and parameters).
     void perform(uint16_t function, ByteSpan params);
+    // A hint of how many bytes the DC will record.
+    virtual void reserve(size_t /*bytes*/) {}
 
     uint16_t textAlign() const { return textAlign_; }
     Point windowExt() const { return windowExt_; }
@@ -142,6 +147,8 @@ public:
     GdiObjectPtr selectObject(const GdiObjectPtr& obj) override;
     void selectPalette(const GdiObjectPtr& palette) override;
     void selectClipRegion(const GdiObjectPtr& region) override;
+
+    void reserve(size_t bytes) override;
 
     // Writes the finished picture (header and META_EOF) and empties the DC.
     MetafileHandle close();

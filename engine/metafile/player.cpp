@@ -36,19 +36,19 @@ bool PlayMetaFileRecord(Dc& dc, HandleTable& table, const Record& r, unsigned /*
     switch (Fn(fn)) {
         case Fn::Eof: return false;
         case Fn::SelectObject: {
-            GdiObjectPtr obj = table.get(r.u16(0));
+            const GdiObjectPtr& obj = table.get(r.u16(0));
             if (!obj) return false;
             dc.selectObject(obj);
             return true;
         }
         case Fn::SelectPalette: {
-            GdiObjectPtr obj = table.get(r.u16(0));
+            const GdiObjectPtr& obj = table.get(r.u16(0));
             if (!obj || obj->kind != ObjectKind::Palette) return false;
             dc.selectPalette(obj);
             return true;
         }
         case Fn::SelectClipRegion: {
-            GdiObjectPtr obj = table.get(r.u16(0));
+            const GdiObjectPtr& obj = table.get(r.u16(0));
             if (obj && obj->kind == ObjectKind::Region) {
                 dc.selectClipRegion(obj);
             } else {
