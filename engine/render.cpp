@@ -74,7 +74,9 @@ Size Render(Engine& engine, CMetafile& picture, Dc& output) {
                            out.cx / s.OutputScale, out.cy / s.OutputScale);
     }
 
-    output.reserve(picture.Handle->bits().size() + 64);  // the output is about as large as the source
+    // The output is about as large as the source; a little room spares a reallocation.
+    const size_t sourceBytes = picture.Handle->bits().size();
+    output.reserve(sourceBytes + sourceBytes / 16 + 1024);
     output.setMapMode(uint16_t(MM_ANISOTROPIC));
     output.setWindowOrg(0, 0);
     output.setWindowExt(int16_t(out.cx), int16_t(out.cy));

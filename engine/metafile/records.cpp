@@ -7,13 +7,13 @@ namespace qv::mf {
 
 namespace {
 
-constexpr FieldInfo parseField(std::string_view spec, uint8_t offset) {
+constexpr FieldInfo parseField(std::string_view text, uint8_t offset) {
     char type = 'i';
-    auto colon = spec.find(':');
-    std::string_view name = spec;
+    auto colon = text.find(':');
+    std::string_view name = text;
     if (colon != std::string_view::npos) {
-        name = spec.substr(0, colon);
-        type = spec[colon + 1];
+        name = text.substr(0, colon);
+        type = text[colon + 1];
     }
     uint8_t bytes = (type == 'c' || type == 'x') ? 4 : 2;
     return FieldInfo{name, type, offset, bytes};

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "engine/metafile/records.h"
+#include "engine/render.h"
+#include "support/test_support.h"
 
 namespace qv {
 
@@ -263,7 +265,114 @@ Bytes dibBitBltNoBitmap(int16_t xDest, int16_t yDest, int16_t width, int16_t hei
         .finish();
 }
 
+Bytes setMapMode(uint16_t mode) {
+    return builder(Fn::SetMapMode).u16(mode).finish();
+}
+Bytes setViewportOrg(int16_t x, int16_t y) {
+    return builder(Fn::SetViewportOrg).i16(y).i16(x).finish();
+}
+Bytes setViewportExt(int16_t x, int16_t y) {
+    return builder(Fn::SetViewportExt).i16(y).i16(x).finish();
+}
+Bytes setBkColor(uint32_t color) {
+    return builder(Fn::SetBkColor).u32(color).finish();
+}
+Bytes setTextColor(uint32_t color) {
+    return builder(Fn::SetTextColor).u32(color).finish();
+}
+Bytes excludeClipRect(int16_t left, int16_t top, int16_t right, int16_t bottom) {
+    return box(Fn::ExcludeClipRect, left, top, right, bottom);
+}
+Bytes intersectClipRect(int16_t left, int16_t top, int16_t right, int16_t bottom) {
+    return box(Fn::IntersectClipRect, left, top, right, bottom);
+}
+
+Bytes stretchDibOf(int16_t xDest, int16_t yDest, int16_t destWidth, int16_t destHeight,
+                   const Bytes& dib, uint16_t usage) {
+    const int32_t w = int32_t(mf::getU32(dib, 4)), h = int32_t(mf::getU32(dib, 8));
+    return builder(Fn::StretchDib)
+        .u32(0x00CC0020)
+        .u16(usage)
+        .i16(int16_t(h < 0 ? -h : h))
+        .i16(int16_t(w))
+        .i16(0)
+        .i16(0)
+        .i16(destHeight)
+        .i16(destWidth)
+        .i16(yDest)
+        .i16(xDest)
+        .bytes(dib)
+        .finish();
+}
+
+Bytes dibStretchBltOf(int16_t xDest, int16_t yDest, int16_t destWidth, int16_t destHeight,
+                      const Bytes& dib) {
+    const int32_t w = int32_t(mf::getU32(dib, 4)), h = int32_t(mf::getU32(dib, 8));
+    return builder(Fn::DibStretchBlt)
+        .u32(0x00CC0020)
+        .i16(int16_t(h < 0 ? -h : h))
+        .i16(int16_t(w))
+        .i16(0)
+        .i16(0)
+        .i16(destHeight)
+        .i16(destWidth)
+        .i16(yDest)
+        .i16(xDest)
+        .bytes(dib)
+        .finish();
+}
+
 }  // namespace rec
+
+namespace {
+
+Bytes infoHeader(int32_t width, int32_t height, uint16_t bitCount, uint32_t compression,
+                 uint32_t sizeImage) {
+    Bytes b;
+    mf::putU32(b, 40);
+    mf::putU32(b, uint32_t(width));
+    mf::putU32(b, uint32_t(height));
+    mf::putU16(b, 1);
+    mf::putU16(b, bitCount);
+    mf::putU32(b, compression);
+    mf::putU32(b, sizeImage);
+    for (int i = 0; i < 4; ++i) mf::putU32(b, 0);
+    return b;
+}
+
+void greyTable(Bytes& b, size_t entries) {
+    for (size_t i = 0; i < entries; ++i) {
+        const uint8_t v = uint8_t(i * 255 / (entries - 1));
+        b.insert(b.end(), {v, v, v, 0});
+    }
+}
+
+}  // namespace
+
+Bytes patternDib(int32_t width, int32_t height, uint16_t bitCount, bool topDown) {
+    const size_t rows = size_t(height);
+    const size_t stride = (size_t(width) * bitCount + 31) / 32 * 4;
+    const size_t used = (size_t(width) * bitCount + 7) / 8;
+    Bytes b = infoHeader(width, topDown ? -height : height, bitCount, 0, uint32_t(stride * rows));
+    if (bitCount <= 8) greyTable(b, size_t(1) << bitCount);
+    for (size_t r = 0; r < rows; ++r) {
+        for (size_t i = 0; i < stride; ++i)
+            b.push_back(i < used ? uint8_t(1 + (r * 37 + i * 11) % 251) : 0);
+    }
+    return b;
+}
+
+Bytes rle8Dib(int32_t width, int32_t height) {
+    Bytes runs;
+    for (int32_t r = 0; r < height; ++r) {
+        runs.insert(runs.end(), {uint8_t(width), uint8_t(r + 1), 0, 0});  // run, end of line
+    }
+    runs.insert(runs.end(), {0, 1});  // end of bitmap
+    Bytes b = infoHeader(width, height, 8, 1, uint32_t(runs.size()));
+    greyTable(b, 256);
+    b.insert(b.end(), runs.begin(), runs.end());
+    return b;
+}
 
 mf::LogFont font(std::string face, int16_t height, int16_t orientation, int16_t escapement) {
     mf::LogFont f;
@@ -362,6 +471,28 @@ Bytes placeable(const Bytes& wmf, PlaceableFields f, std::optional<uint16_t> che
     mf::putU16(out, checksum ? *checksum : xorOfFirstTenWords(out));
     out.insert(out.end(), wmf.begin(), wmf.end());
     return out;
+}
+
+std::vector<Bytes> recordsOf(const mf::Metafile& picture) {
+    std::vector<Bytes> out;
+    mf::forEachRecord(picture, [&](const mf::Record& r, size_t) {
+        out.emplace_back(r.data(), r.data() + r.byteSize());
+    });
+    return out;
+}
+
+void loadPlaceableBytes(Engine& engine, CMetafile& picture, const Bytes& file, double viewHeight) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "picture.wmf";
+    writeFile(path, file);
+    picture.LoadPlaceableFile(engine, path, viewHeight);
+}
+
+mf::MetafileHandle renderToPicture(Engine& engine, CMetafile& picture, Size* size) {
+    auto dc = mf::CreateMetaFileW();
+    Size s = Render(engine, picture, *dc);
+    if (size) *size = s;
+    return mf::CloseMetaFile(std::move(dc));
 }
 
 }  // namespace qv::test

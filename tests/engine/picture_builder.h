@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cmetafile.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
 #include "engine/metafile/bytes.h"
@@ -86,7 +87,28 @@ mf::Bytes dibStretchBlt(int16_t xDest, int16_t yDest, int16_t destWidth, int16_t
 // DIBBITBLT in its short form (no bitmap).
 mf::Bytes dibBitBltNoBitmap(int16_t xDest, int16_t yDest, int16_t width, int16_t height);
 
+mf::Bytes setMapMode(uint16_t mode);
+mf::Bytes setViewportOrg(int16_t x, int16_t y);
+mf::Bytes setViewportExt(int16_t x, int16_t y);
+mf::Bytes setBkColor(uint32_t color);
+mf::Bytes setTextColor(uint32_t color);
+mf::Bytes excludeClipRect(int16_t left, int16_t top, int16_t right, int16_t bottom);
+mf::Bytes intersectClipRect(int16_t left, int16_t top, int16_t right, int16_t bottom);
+// STRETCHDIB and DIBSTRETCHBLT of a given bitmap; the source rectangle is the
+// whole bitmap.
+mf::Bytes stretchDibOf(int16_t xDest, int16_t yDest, int16_t destWidth, int16_t destHeight,
+                       const mf::Bytes& dib, uint16_t usage = 0);
+mf::Bytes dibStretchBltOf(int16_t xDest, int16_t yDest, int16_t destWidth, int16_t destHeight,
+                          const mf::Bytes& dib);
+
 }  // namespace rec
+
+// An uncompressed bitmap whose pixel bytes all differ from their neighbours
+// (row padding is 0): bottom-up, or top-down when `topDown`; a grey colour
+// table for 8 bits and fewer.
+mf::Bytes patternDib(int32_t width, int32_t height, uint16_t bitCount, bool topDown = false);
+// An 8-bit run-length compressed bitmap: one run per row, then end of bitmap.
+mf::Bytes rle8Dib(int32_t width, int32_t height);
 
 // A font of a face and pixel height, optionally turned.
 mf::LogFont font(std::string face, int16_t height, int16_t orientation = 0, int16_t escapement = 0);
@@ -137,5 +159,24 @@ struct TestEngine {
     platform::RecordingUserInterface ui;
     Engine engine{settings, ui};
 };
+
+// The records of a picture before META_EOF, each copied.
+std::vector<mf::Bytes> recordsOf(const mf::Metafile& picture);
+// A view of a record copy (the view may change the copy).
+inline mf::Record view(const mf::Bytes& record) {
+    return mf::Record(const_cast<uint8_t*>(record.data()), record.size());
+}
+inline uint16_t functionOf(const mf::Bytes& record) {
+    return record.size() >= 6 ? mf::rdU16(&record[4]) : 0;
+}
+
+// Loads the bytes of a placeable file the way a program loads a file (through
+// a temporary file that is gone afterwards).
+void loadPlaceableBytes(Engine& engine, CMetafile& picture, const mf::Bytes& file,
+                        double viewHeight = 0);
+
+// Renders the picture into a new in-memory picture; `size` gets what Render
+// returned.
+mf::MetafileHandle renderToPicture(Engine& engine, CMetafile& picture, Size* size = nullptr);
 
 }  // namespace qv::test
