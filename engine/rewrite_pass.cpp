@@ -89,9 +89,12 @@ public:
         return corners(r);
     }
     int onArc(const Record& r) override {
-        map(r, 1, 0);  // end
-        map(r, 3, 2);  // start
-        return corners(r);
+        // yEnd, xEnd, yStart, xStart, bottom, right, top, left
+        map(r, 1, 0);
+        map(r, 3, 2);
+        map(r, 5, 4);
+        map(r, 7, 6);
+        return play(r);
     }
     int onExtTextOut(const Record& r) override {
         map(r, 1, 0);

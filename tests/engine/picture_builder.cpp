@@ -18,6 +18,10 @@ void PrintTo(const Size& s, std::ostream* os) {
     *os << s.cx << " x " << s.cy;
 }
 
+void PrintTo(const Point16& p, std::ostream* os) {
+    *os << "(" << p.x << ", " << p.y << ")";
+}
+
 }  // namespace qv
 
 namespace qv::test {
@@ -355,9 +359,15 @@ Bytes patternDib(int32_t width, int32_t height, uint16_t bitCount, bool topDown)
     const size_t used = (size_t(width) * bitCount + 7) / 8;
     Bytes b = infoHeader(width, topDown ? -height : height, bitCount, 0, uint32_t(stride * rows));
     if (bitCount <= 8) greyTable(b, size_t(1) << bitCount);
+    // Bits past the last pixel of a row are 0, as a turned bitmap has them.
+    const size_t lastBits = (size_t(width) * bitCount) % 8;
+    const uint8_t lastMask = lastBits ? uint8_t(0xFF << (8 - lastBits)) : 0xFF;
     for (size_t r = 0; r < rows; ++r) {
-        for (size_t i = 0; i < stride; ++i)
-            b.push_back(i < used ? uint8_t(1 + (r * 37 + i * 11) % 251) : 0);
+        for (size_t i = 0; i < stride; ++i) {
+            uint8_t v = i < used ? uint8_t(1 + (r * 37 + i * 11) % 251) : 0;
+            if (i + 1 == used) v &= lastMask;
+            b.push_back(v);
+        }
     }
     return b;
 }

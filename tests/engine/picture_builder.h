@@ -13,6 +13,7 @@
 #include "engine/cmetafile.h"
 #include "engine/engine.h"
 #include "engine/engine_state.h"
+#include "engine/mapping.h"
 #include "engine/metafile/bytes.h"
 #include "engine/metafile/gdi.h"
 #include "engine/metafile/metafile.h"
@@ -24,6 +25,7 @@ namespace qv {
 // Readable failure output for the engine's small structs.
 void PrintTo(const Rect& r, std::ostream* os);
 void PrintTo(const Size& s, std::ostream* os);
+void PrintTo(const Point16& p, std::ostream* os);
 
 }  // namespace qv
 
@@ -103,9 +105,9 @@ mf::Bytes dibStretchBltOf(int16_t xDest, int16_t yDest, int16_t destWidth, int16
 
 }  // namespace rec
 
-// An uncompressed bitmap whose pixel bytes all differ from their neighbours
-// (row padding is 0): bottom-up, or top-down when `topDown`; a grey colour
-// table for 8 bits and fewer.
+// An uncompressed bitmap whose pixel bytes differ from their neighbours (row
+// padding and bits past the last pixel are 0): bottom-up, or top-down when
+// `topDown`; a grey colour table for 8 bits and fewer.
 mf::Bytes patternDib(int32_t width, int32_t height, uint16_t bitCount, bool topDown = false);
 // An 8-bit run-length compressed bitmap: one run per row, then end of bitmap.
 mf::Bytes rle8Dib(int32_t width, int32_t height);
