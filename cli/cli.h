@@ -38,6 +38,7 @@ int runInfo(const Args& args);
 int runRecords(const Args& args);
 int runPalette(const Args& args);
 int runNormalize(const Args& args);
+int runOptions(const Args& args);
 int runImprove(const Args& args);
 
 }  // namespace qv::cli

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/settings_session.h"
 #include "cli/improve_job.h"
 #include "cli/improve_options.h"
 #include "cli/improve_progress.h"
@@ -17,10 +18,11 @@ namespace qv::cli {
 
 namespace {
 constexpr const char* kUsage =
-    "quorvex improve FILE... (-o OUT | -d DIR | --in-place) [-j N] [--set NAME=VALUE]... [-q]";
+    "quorvex improve FILE... (-o OUT | -d DIR | --in-place) [-j N] [--options FILE] "
+    "[--set NAME=VALUE]... [-q]";
 constexpr const char* kHelp =
-    "usage: quorvex improve FILE... (-o OUT | -d DIR | --in-place) [-j N] [--set NAME=VALUE]... "
-    "[-q]\n"
+    "usage: quorvex improve FILE... (-o OUT | -d DIR | --in-place) [-j N] [--options FILE]\n"
+    "                       [--set NAME=VALUE]... [-q]\n"
     "\n"
     "Improves placeable WMF pictures from CAD programs: pens get their widths and colours,\n"
     "fills and text their colours, the background rectangle is removed (or stretched over\n"
@@ -37,11 +39,16 @@ constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  -j N          improve N files at a time (default: one per processor)\n"
+    "  --options FILE\n"
+    "                use the settings of an option file (.qw3; a .pc2 plotter configuration\n"
+    "                gives pen widths and pen numbers) for this run\n"
     "  --set NAME=VALUE\n"
     "                change one setting for this run (names without regard to case), e.g.\n"
     "                --set Rotation=90, --set Crop=0, --set IsMetric=1, --set Lineoptions=2\n"
     "                --set FixedWidth=0.02; a value the setting does not take is refused.\n"
-    "                Nothing is saved. The other settings have their default values.\n"
+    "The run starts from the stored settings ('quorvex options' shows them); --options and\n"
+    "--set change them for this run only and are never saved. The number of pictures\n"
+    "improved is added to the stored statistics.\n"
     "  -q            no report lines and no progress line; messages about files are\n"
     "                still printed\n"
     "\n"
@@ -70,9 +77,21 @@ int runImprove(const Args& args) {
     std::string error;
     if (!parseImproveArgs(args, options, error)) return usageError(error, kUsage);
 
-    Context ctx;
+    // The stored settings, as every program loads them; an option file and
+    // single settings change them for this run only.
+    platform::StderrUserInterface ui;
+    SettingsSession session(ui);
+    session.load();
+    if (!options.optionsFile.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(options.optionsFile, ec)) {
+            std::fprintf(stderr, "quorvex: %s: no such option file\n", options.optionsFile.c_str());
+            return kExitFailed;
+        }
+        session.files.LoadOptionsFile(options.optionsFile);
+    }
     for (const auto& change : options.changes)
-        if (!applySetting(ctx.settings, change, error)) return usageError(error, kUsage);
+        if (!applySetting(session.settings, change, error)) return usageError(error, kUsage);
 
     std::vector<std::filesystem::path> targets;
     if (!planTargets(options, targets, error)) return usageError(error, kUsage);
@@ -88,7 +107,8 @@ int runImprove(const Args& args) {
         }
     }
 
-    const WmfSettings& settings = ctx.settings;
+    const WmfSettings& settings = session.settings;
+    int32_t pictures = 0;
     ProgressLine progress(!options.quiet && stderrIsTerminal(), options.files.size());
     bool allOk = true;
     RunCallbacks callbacks;
@@ -106,10 +126,14 @@ int runImprove(const Args& args) {
             std::fflush(stdout);
         }
         allOk = allOk && r.ok;
+        pictures += r.ok ? 1 : 0;
     };
     callbacks.tick = [&](size_t done, uintmax_t bytes) { progress.update(done, bytes); };
     runInOrder(options.files.size(), options.jobs ? options.jobs : defaultJobs(), callbacks);
     progress.clear();
+    // The statistics count every rewritten picture; nothing else is stored.
+    if (pictures > 0 && !session.store.AddJobsToStatistics(pictures))
+        std::fprintf(stderr, "quorvex: the picture count could not be added to %s\n", session.registry.path().c_str());
     return allOk ? kExitOk : kExitFailed;
 }
 

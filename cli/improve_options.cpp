@@ -112,6 +112,14 @@ bool parseImproveArgs(const Args& args, ImproveOptions& o, std::string& error) {
                 return false;
             }
             o.changes.push_back({v->substr(0, eq), v->substr(eq + 1)});
+        } else if (a == "--options") {
+            const std::string* v = value("an option file");
+            if (!v) return false;
+            if (!o.optionsFile.empty()) {
+                error = "--options is given twice";
+                return false;
+            }
+            o.optionsFile = *v;
         } else if (a == "-q" || a == "--quiet") {
             o.quiet = true;
         } else {
@@ -139,7 +147,8 @@ bool parseImproveArgs(const Args& args, ImproveOptions& o, std::string& error) {
 }
 
 bool applySetting(WmfSettings& settings, const SettingChange& c, std::string& error) {
-    if (const IntSettingInfo* info = findIntSetting(c.name)) {
+    const IntSettingInfo* splash = findIntSetting("ShowSplash");
+    if (const IntSettingInfo* info = findIntSetting(c.name); info && info != splash) {
         const std::string name(info->name);
         long long v = 0;
         if (!parseLong(c.value, v) || v < INT32_MIN || v > INT32_MAX ||

@@ -24,6 +24,7 @@ struct ImproveOptions {
     std::string output;  // the file of -o or the folder of -d
     unsigned jobs = 0;   // 0: one per hardware thread
     std::vector<SettingChange> changes;
+    std::string optionsFile;  // --options FILE: an option file for this run only
     bool quiet = false;
 };
 

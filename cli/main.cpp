@@ -46,6 +46,7 @@ constexpr const char* kHelp =
     "  records FILE            every record of a picture, one line each\n"
     "  palette [COLUMN]        the 256 colours of one colour-index palette column (0-8, default 8)\n"
     "  normalize FILE -o OUT   rewrites a picture record by record without changing what it draws\n"
+    "  options [...]           the stored settings: list, set, load and save option files\n"
     "\n"
     "'quorvex COMMAND --help' describes a command. Exit status: 0 success, 1 a file failed,\n"
     "2 bad usage.\n";
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     if (command == "records") return runRecords(args);
     if (command == "palette") return runPalette(args);
     if (command == "normalize") return runNormalize(args);
+    if (command == "options") return runOptions(args);
     std::fprintf(stderr, "quorvex: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return kExitUsage;
 }

@@ -50,11 +50,11 @@ bool isOptionsFile(const std::string& path) {
 
 }  // namespace
 
-void OptionFiles::SaveOptionsFile(const std::optional<std::string>& path) {
+bool OptionFiles::SaveOptionsFile(const std::optional<std::string>& path) {
     const std::optional<std::string> chosen = path ? path : dialogs_.ask(saveRequest());
-    if (!chosen) return;
+    if (!chosen) return false;
     platform::WaitCursor wait(transfer_.store().ui());
-    transfer_.TransferSettings(TransferMode::WriteFile, *chosen);
+    return transfer_.TransferSettings(TransferMode::WriteFile, *chosen);
 }
 
 bool OptionFiles::LoadOptionsFile(const std::optional<std::string>& path) {

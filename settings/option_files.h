@@ -16,8 +16,9 @@ class OptionFiles {
         : transfer_(transfer), dialogs_(dialogs) {}
 
     // Writes every setting into the file; without a path a save dialog asks for one, and
-    // cancelling it writes nothing.
-    void SaveOptionsFile(const std::optional<std::string>& path = std::nullopt);
+    // cancelling it writes nothing. True when the file was written (callers of the dialogs
+    // need not look: a failure has shown its message).
+    bool SaveOptionsFile(const std::optional<std::string>& path = std::nullopt);
     // Loads a QW3 file (a path ending in ".QW3" in any case) or imports any other path as a
     // PC2 file; without a path an open dialog asks for one. False when the dialog was
     // cancelled, which leaves the record untouched.

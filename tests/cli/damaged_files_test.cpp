@@ -171,7 +171,7 @@ class DamagedFile : public testing::TestWithParam<Damage> {
 };
 
 TEST_P(DamagedFile, InfoRefusesItWithAMessage) {
-    ProgramResult r = runQuorvex({"info", path}, {kMemoryLimit});
+    ProgramResult r = runQuorvex({"info", path}, {kMemoryLimit, {}});
     ASSERT_TRUE(r.exited) << r.describe();
     EXPECT_EQ(r.exitCode, 1) << r.describe();
     EXPECT_EQ(r.out, "") << "nothing is printed for a file that failed";
@@ -180,7 +180,7 @@ TEST_P(DamagedFile, InfoRefusesItWithAMessage) {
 
 TEST_P(DamagedFile, RecordsListsUpToTheDamageAndFails) {
     const Damage& d = GetParam();
-    ProgramResult r = runQuorvex({"records", path}, {kMemoryLimit});
+    ProgramResult r = runQuorvex({"records", path}, {kMemoryLimit, {}});
     ASSERT_TRUE(r.exited) << r.describe();
     EXPECT_EQ(r.exitCode, 1) << r.describe();
     // Header faults differ in wording between a placeable and a plain reading;
@@ -198,7 +198,7 @@ TEST_P(DamagedFile, RecordsListsUpToTheDamageAndFails) {
 
 TEST_P(DamagedFile, NormalizeFailsAndWritesNothing) {
     std::string out = (dir / "out.wmf").string();
-    ProgramResult r = runQuorvex({"normalize", path, "-o", out}, {kMemoryLimit});
+    ProgramResult r = runQuorvex({"normalize", path, "-o", out}, {kMemoryLimit, {}});
     ASSERT_TRUE(r.exited) << r.describe();
     EXPECT_EQ(r.exitCode, 1) << r.describe();
     EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
@@ -218,7 +218,7 @@ TEST(DamagedFileBase, TheSoundPictureLoads) {
     TempDir dir;
     std::string path = (dir / "sound.wmf").string();
     writeFile(path, TestPicture::sound().bytes());
-    ProgramResult info = runQuorvex({"info", path}, {kMemoryLimit});
+    ProgramResult info = runQuorvex({"info", path}, {kMemoryLimit, {}});
     EXPECT_TRUE(info.exited && info.exitCode == 0) << info.describe();
     EXPECT_EQ(infoRecordCount(info.out), long(TestPicture::kRecordCount + 1)) << info.out;
     ProgramResult records = runQuorvex({"records", path});
@@ -234,13 +234,13 @@ TEST(DamagedFileBase, AHugeSizeFieldIsNotAllocated) {
     std::string path = (dir / "huge.wmf").string();
     writeFile(path, p.bytes());
 
-    ProgramResult info = runQuorvex({"info", path}, {kMemoryLimit});
+    ProgramResult info = runQuorvex({"info", path}, {kMemoryLimit, {}});
     ASSERT_TRUE(info.exited) << info.describe();
     EXPECT_EQ(info.exitCode, 0) << info.describe();
     EXPECT_EQ(infoRecordCount(info.out), long(TestPicture::kRecordCount + 1)) << info.out;
 
     std::string out = (dir / "out.wmf").string();
-    ProgramResult norm = runQuorvex({"normalize", path, "-o", out}, {kMemoryLimit});
+    ProgramResult norm = runQuorvex({"normalize", path, "-o", out}, {kMemoryLimit, {}});
     ASSERT_TRUE(norm.exited) << norm.describe();
     EXPECT_EQ(norm.exitCode, 0) << norm.describe();
     ASSERT_TRUE(std::filesystem::exists(out));

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -82,9 +83,11 @@ std::vector<std::string> environmentFor(const RunOptions& options) {
         std::string entry = *e;
         if (entry.rfind("ASAN_OPTIONS=", 0) == 0)
             asan = entry.substr(13);
-        else
+        else if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0)
             env.push_back(entry);
     }
+    const std::filesystem::path& config = options.configHome.empty() ? testConfigHome() : options.configHome;
+    env.push_back("XDG_CONFIG_HOME=" + config.string());
     if (kSanitized && options.memoryLimit) {
         if (!asan.empty()) asan += ":";
         asan += "max_allocation_size_mb=" + std::to_string(options.memoryLimit >> 20);
@@ -94,6 +97,22 @@ std::vector<std::string> environmentFor(const RunOptions& options) {
 }
 
 }  // namespace
+
+const std::filesystem::path& testConfigHome() {
+    // Created once per test process and removed when it ends.
+    static const std::filesystem::path dir = [] {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "qvconfig-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        return std::filesystem::path(tmpl);
+    }();
+    static const struct Remover {
+        ~Remover() {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    } remover;
+    return dir;
+}
 
 std::string ProgramResult::describe() const {
     std::string s =

@@ -26,7 +26,14 @@ struct RunOptions {
     // lazily. A plain build limits the address space; a build with the address
     // sanitizer (which needs a huge address space) limits single allocations.
     size_t memoryLimit = 0;
+    // The child's XDG_CONFIG_HOME, where it keeps its settings. Empty: a
+    // folder of this test process's own, so no test ever reads or changes
+    // the settings of the user running the tests.
+    std::filesystem::path configHome;
 };
+
+// The settings folder the tests' programs use unless a test gives its own.
+const std::filesystem::path& testConfigHome();
 
 // Runs `program` with `args` and waits for it to end, however long it takes.
 ProgramResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
