@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+
 #include <cerrno>
 #include <string>
 
@@ -35,6 +36,27 @@ mode_t currentUmask() {
 }
 
 }  // namespace
+
+ReadStatus readWholeFile(const std::filesystem::path& path, std::string& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+    out.clear();
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return ReadStatus::Failed;
+        }
+        if (n == 0) break;
+        out.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return ReadStatus::Ok;
+}
 
 bool writeFileAtomically(const std::filesystem::path& path,
                          std::span<const std::span<const uint8_t>> pieces) {

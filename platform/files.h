@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <span>
 #include <cstdint>
+#include <string>
 
 namespace qv::platform {
 
@@ -15,5 +16,11 @@ namespace qv::platform {
 // temporary file is left behind.
 bool writeFileAtomically(const std::filesystem::path& path,
                          std::span<const std::span<const uint8_t>> pieces);
+
+enum class ReadStatus { Ok, Missing, Failed };
+
+// Reads a whole file; Missing when it does not exist, Failed (errno set) when
+// it cannot be read.
+ReadStatus readWholeFile(const std::filesystem::path& path, std::string& out);
 
 }  // namespace qv::platform

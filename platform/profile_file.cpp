@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/names.h"
 
 namespace qv::platform {
 
@@ -19,18 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-// Section and key names compare without regard to case (ASCII letters).
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -88,28 +77,6 @@ bool hasLineBreak(const std::string& s) {
     return s.find_first_of("\r\n") != std::string::npos;
 }
 
-enum class ReadStatus { Ok, Missing, Failed };
-
-ReadStatus readWhole(const fs::path& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int saved = errno;
-            ::close(fd);
-            errno = saved;
-            return ReadStatus::Failed;
-        }
-        if (n == 0) break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return ReadStatus::Ok;
-}
 
 // The first `chars` characters of UTF-8 text; a character is never split.
 std::string firstChars(const std::string& s, size_t chars) {
@@ -193,7 +160,7 @@ ProfileDocument ProfileDocument::fromText(const std::string& text) {
 
 ProfileDocument ProfileDocument::load(const fs::path& path) {
     std::string text;
-    if (readWhole(path, text) != ReadStatus::Ok) return ProfileDocument();
+    if (readWholeFile(path, text) != ReadStatus::Ok) return ProfileDocument();
     return fromText(text);
 }
 
@@ -303,7 +270,7 @@ bool WritePrivateProfileStringW(const std::string& section, const std::string& k
     }
     std::string text;
     ProfileDocument doc;
-    switch (readWhole(path, text)) {
+    switch (readWholeFile(path, text)) {
         case ReadStatus::Failed:
             return false;  // never replace a file that could not be read
         case ReadStatus::Ok:

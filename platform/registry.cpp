@@ -41,28 +41,6 @@ std::string homeFolder() {
     return {};
 }
 
-enum class ReadStatus { Ok, Missing, Failed };
-
-ReadStatus readWhole(const fs::path& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int saved = errno;
-            ::close(fd);
-            errno = saved;
-            return ReadStatus::Failed;
-        }
-        if (n == 0) break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return ReadStatus::Ok;
-}
 
 // Creates the missing folders of `dir`, each readable by its owner only.
 bool makeFolders(const fs::path& dir) {
@@ -142,7 +120,7 @@ fs::path moveAside(const fs::path& hive) {
 // it; `locked` says whether the caller holds the hive's lock.
 std::optional<RegistryHive> loadHive(const fs::path& path, bool locked, std::string* problem) {
     std::string bytes;
-    switch (readWhole(path, bytes)) {
+    switch (readWholeFile(path, bytes)) {
         case ReadStatus::Missing:
             return RegistryHive();
         case ReadStatus::Failed: {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "platform/registry.h"
+#include "platform/names.h"
 #include "platform/registry_encoding.h"
 
 namespace qv::platform {
@@ -19,19 +20,6 @@ constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr const char* kHeader4 = "REGEDIT4";
 constexpr const char* kCurrentUser = "HKEY_CURRENT_USER";
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-// Registry names compare without regard to case. Only ASCII letters are
-// folded; other characters must match exactly.
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';

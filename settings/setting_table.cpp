@@ -1,5 +1,7 @@
 #include "settings/setting_table.h"
 
+#include "settings/program_info.h"
+
 #include <algorithm>
 
 namespace qv {
@@ -71,7 +73,7 @@ std::string_view keyName(SettingKey key, ProgramKind program) {
         case SettingKey::Version:
             break;
     }
-    return program == ProgramKind::Plugin ? "V7,10,0,0" : "V7,00,0,0";
+    return ProgramInfo::of(program).versionKey;
 }
 
 std::span<const IntSettingInfo> intSettings() {
