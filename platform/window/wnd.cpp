@@ -28,6 +28,7 @@ const MessageMap* CWnd::GetMessageMap() const {
 }
 
 CWnd::~CWnd() {
+    if (alive_) *alive_ = false;  // a handler of this window is still on the stack
     if (m_hWnd && Framework::installed()) {
         HWND w = m_hWnd;
         if (Framework::current().permanent(w) == this) {
@@ -302,11 +303,21 @@ LRESULT CWnd::StandardWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A window may delete itself while it handles a message (a tip that
+    // closes on its timer): after that nothing of it may be touched.
+    bool alive = true;
+    bool* outer = alive_;
+    alive_ = &alive;
     MSG saved = current_;
     current_ = MSG{m_hWnd, message, wParam, lParam};
     LRESULT result = 0;
-    if (!OnWndMsg(message, wParam, lParam, &result))
-        result = DefWindowProc(message, wParam, lParam);
+    bool handled = OnWndMsg(message, wParam, lParam, &result);
+    if (alive && !handled) result = DefWindowProc(message, wParam, lParam);
+    if (!alive) {
+        if (outer) *outer = false;
+        return result;
+    }
+    alive_ = outer;
     current_ = saved;
     return result;
 }

@@ -128,6 +128,7 @@ class CWnd {
 
   protected:
     MSG current_;              // the message being handled
+    bool* alive_ = nullptr;    // cleared when the window is deleted inside a handler
     WNDPROC super_ = nullptr;  // the procedure replaced by SubclassWindow
     CMenu* menu_ = nullptr;
 
