@@ -18,16 +18,18 @@ struct Point16 {
 
 // The point mapping; `work` is the crop rectangle (minX, minY, maxX, maxY).
 // A rotation other than 0, 90, 180 and 270 leaves the point as it is.
+// The arithmetic is 64-bit (a clipboard picture may bring any 32-bit frame);
+// only the low 16 bits of the result are kept, as the record field holds them.
 inline Point16 MapPoint(const Rect& w, int rotation, int32_t x, int32_t y) {
-    int32_t nx = x, ny = y;
+    int64_t nx = x, ny = y;
     switch (rotation) {
-        case 0: nx = x - w.left; ny = y - w.top; break;
-        case 90: nx = w.bottom - y; ny = x - w.left; break;
-        case 180: nx = w.right - x; ny = w.bottom - y; break;
-        case 270: nx = y - w.top; ny = w.right - x; break;
+        case 0: nx = int64_t(x) - w.left; ny = int64_t(y) - w.top; break;
+        case 90: nx = int64_t(w.bottom) - y; ny = int64_t(x) - w.left; break;
+        case 180: nx = int64_t(w.right) - x; ny = int64_t(w.bottom) - y; break;
+        case 270: nx = int64_t(y) - w.top; ny = int64_t(w.right) - x; break;
         default: break;
     }
-    return {int16_t(uint16_t(uint32_t(nx))), int16_t(uint16_t(uint32_t(ny)))};
+    return {int16_t(uint16_t(uint64_t(nx))), int16_t(uint16_t(uint64_t(ny)))};
 }
 
 // MapPoint over `count` (x, y) pairs of 16-bit words stored at `p`, in place.

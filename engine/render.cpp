@@ -1,5 +1,6 @@
 #include "engine/render.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -62,7 +63,11 @@ Size Render(Engine& engine, CMetafile& picture, Dc& output) {
     // A picture with nothing drawn has no extent to crop to: it keeps its frame.
     const bool nothingDrawn = picture.Extent.left > picture.Extent.right || picture.Extent.top > picture.Extent.bottom;
     s.WorkRect = nothingDrawn ? picture.Frame : CropRect(st, picture.Extent, picture.Frame);
-    Size out{s.WorkRect.right - s.WorkRect.left, s.WorkRect.bottom - s.WorkRect.top};
+    // A clipboard picture may bring any 32-bit frame: the size is kept in range.
+    auto span = [](int32_t lo, int32_t hi) {
+        return int32_t(std::clamp<int64_t>(int64_t(hi) - lo, INT32_MIN, INT32_MAX));
+    };
+    Size out{span(s.WorkRect.left, s.WorkRect.right), span(s.WorkRect.top, s.WorkRect.bottom)};
     if (st.Rotation == 90 || st.Rotation == 270) std::swap(out.cx, out.cy);
 
     bool clamped = false;
