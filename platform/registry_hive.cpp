@@ -211,8 +211,26 @@ struct RegistryHive::Impl {
         return found;
     }
 
+    // A value whose data goes on with a backslash at the very end of the file
+    // would swallow the next line written after it: a blank line in between
+    // ends it, as the format reads continuation lines.
+    static bool dangles(const Entry& e) {
+        std::string_view raw = e.raw;
+        size_t nl = raw.rfind('\n');
+        std::string_view last = trimRight(nl == std::string_view::npos ? raw : raw.substr(nl + 1));
+        return e.kind != Entry::Kind::Comment && !last.empty() && last.back() == '\\';
+    }
+    void insertAt(size_t at, Entry e) {
+        if (at > 0 && dangles(entries[at - 1])) {
+            Entry blank;
+            blank.kind = Entry::Kind::Blank;
+            entries.insert(entries.begin() + ptrdiff_t(at), std::move(blank));
+            ++at;
+        }
+        entries.insert(entries.begin() + ptrdiff_t(at), std::move(e));
+    }
     void append(Entry e) {
-        entries.push_back(std::move(e));
+        insertAt(entries.size(), std::move(e));
         finalEol = true;
     }
 };
@@ -373,7 +391,7 @@ void RegistryHive::set(const std::string& keyPath, const std::string& name, cons
         if (at == entries.size()) {
             impl_->append(std::move(e));
         } else {
-            entries.insert(entries.begin() + ptrdiff_t(at), std::move(e));
+            impl_->insertAt(at, std::move(e));
         }
         return;
     }
