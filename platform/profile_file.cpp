@@ -35,6 +35,7 @@ struct Line {
     enum class Kind { Section, Pair, Blank, Other };
     Kind kind = Kind::Other;
     std::string raw;    // without its line end
+    std::string end;    // its own line end as read ("\r\n", "\n", or none for a last line)
     std::string name;   // section name or key, trimmed
     std::string value;  // Pair: the text after '=', trimmed, quotes kept
 };
@@ -120,8 +121,12 @@ struct ProfileDocument::Impl {
         return std::nullopt;
     }
 
+    // New lines get the file's own line end; a last line that had none gets
+    // one when a line is written after it.
     void insert(size_t at, Line line) {
+        line.end = eol;
         if (at >= lines.size()) {
+            if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
             lines.push_back(std::move(line));
             finalEol = true;
         } else {
@@ -149,11 +154,22 @@ ProfileDocument ProfileDocument::fromText(const std::string& text) {
     }
     impl.finalEol = rest.empty() || rest.back() == '\n';
     while (!rest.empty()) {
+        // Every line keeps its own line end, so lines we do not write come
+        // back exactly as they were, whatever mixture of ends the file has.
         size_t nl = rest.find('\n');
         std::string_view line = rest.substr(0, nl);
+        std::string end;
+        if (nl != std::string_view::npos) {
+            end = "\n";
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+                end = "\r\n";
+            }
+        }
         rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        impl.lines.push_back(parseLine(line));
+        Line parsed = parseLine(line);
+        parsed.end = std::move(end);
+        impl.lines.push_back(std::move(parsed));
     }
     return doc;
 }
@@ -167,9 +183,9 @@ ProfileDocument ProfileDocument::load(const fs::path& path) {
 std::string ProfileDocument::text() const {
     std::string out = impl_->bom;
     const auto& lines = impl_->lines;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        out += lines[i].raw;
-        if (i + 1 < lines.size() || impl_->finalEol) out += impl_->eol;
+    for (const Line& line : lines) {
+        out += line.raw;
+        out += line.end;
     }
     return out;
 }
@@ -226,7 +242,9 @@ void ProfileDocument::set(const std::string& section, const std::string& key,
     }
     if (auto at = impl.findKey(*header, key)) {
         Line& line = impl.lines[*at];
+        std::string end = line.end;
         line = pairLine(line.name, value);  // the key keeps its stored spelling
+        line.end = end;
         return;
     }
     size_t end = impl.sectionEnd(*header);
