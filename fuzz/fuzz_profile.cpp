@@ -11,6 +11,10 @@
 
 namespace {
 
+// The blanks a profile file trims around names and values (form feeds and
+// vertical tabs too), so no value can keep them at its ends.
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
 using qv::platform::ProfileDocument;
 
 std::string lower(std::string s) {
@@ -33,8 +37,8 @@ std::string drawName(FuzzedDataProvider& in, bool section) {
         s += c;
     }
     (void)section;
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.erase(0, 1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    while (!s.empty() && blank(s.front())) s.erase(0, 1);
+    while (!s.empty() && blank(s.back())) s.pop_back();
     return s.empty() ? "k" : s;
 }
 
@@ -43,8 +47,8 @@ std::string drawValue(FuzzedDataProvider& in) {
     std::string raw = in.ConsumeRandomLengthString(40), s;
     for (char c : raw)
         if (c != '\r' && c != '\n' && c != '\0') s += c;
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.erase(0, 1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    while (!s.empty() && blank(s.front())) s.erase(0, 1);
+    while (!s.empty() && blank(s.back())) s.pop_back();
     return s;
 }
 
