@@ -49,6 +49,9 @@ std::string drawValue(FuzzedDataProvider& in) {
         if (c != '\r' && c != '\n' && c != '\0') s += c;
     while (!s.empty() && blank(s.front())) s.erase(0, 1);
     while (!s.empty() && blank(s.back())) s.pop_back();
+    // A value in double quotes is read without them, as the platform reads it.
+    while (s.size() >= 2 && s.front() == '"' && s.back() == '"') s.pop_back();
+    while (!s.empty() && blank(s.back())) s.pop_back();
     return s;
 }
 
