@@ -6,6 +6,7 @@
 #include "engine/metafile/gdi.h"
 #include "engine/metafile/muldiv.h"
 #include "engine/render.h"
+#include "platform/names.h"
 #include "platform/system_error.h"
 
 namespace qv {
@@ -16,15 +17,8 @@ namespace {
 
 constexpr int kMaxFormatName = 80;
 
-bool startsWithNoCase(const std::string& s, const char* prefix) {
-    for (size_t i = 0; prefix[i]; ++i) {
-        if (i >= s.size()) return false;
-        char a = s[i], b = prefix[i];
-        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
+bool startsWithNoCase(const std::string& s, std::string_view prefix) {
+    return s.size() >= prefix.size() && sameName(std::string_view(s).substr(0, prefix.size()), prefix);
 }
 
 // The formats a picture may come with and still count as nothing but a picture.
