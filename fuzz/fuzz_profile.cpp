@@ -49,9 +49,12 @@ std::string drawValue(FuzzedDataProvider& in) {
         if (c != '\r' && c != '\n' && c != '\0') s += c;
     while (!s.empty() && blank(s.front())) s.erase(0, 1);
     while (!s.empty() && blank(s.back())) s.pop_back();
-    // A value in double quotes is read without them, as the platform reads it.
-    while (s.size() >= 2 && s.front() == '"' && s.back() == '"') s.pop_back();
-    while (!s.empty() && blank(s.back())) s.pop_back();
+    return s;
+}
+
+// What reading a value gives back: one pair of surrounding double quotes goes.
+std::string unquoted(const std::string& s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
     return s;
 }
 
@@ -76,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < calls; ++i) {
         const std::string section = drawName(in, true);
         const std::string key = drawName(in, false);
-        const std::string value = drawValue(in);
-        doc.set(section, key, value);
+        const std::string stored = drawValue(in);
+        const std::string value = unquoted(stored);
+        doc.set(section, key, stored);
         expectValue(doc, section, key, value, "right after set()");
         set[{lower(section), lower(key)}] = {{section, key}, value};
     }

@@ -4,7 +4,7 @@
 # line needed and fails.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 libwmf-bin "$@")
+packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 libwmf-bin clang libclang-rt-14-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do
