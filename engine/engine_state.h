@@ -29,6 +29,8 @@ struct RewriteStats {
     int32_t BackgroundsKept = 0;
     int32_t BitmapsTurned = 0;
     int32_t BitmapsNotTurned = 0;  // compressed or damaged bitmaps placed as they are
+    int32_t EmbeddedCopiesDropped = 0;  // escapes carrying another copy of the picture
+    int32_t ClipsLeftOut = 0;  // selections of clip regions that could not be mapped
 };
 
 // One instance per engine; the passes never overlap, and each resets what it

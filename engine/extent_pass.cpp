@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string_view>
 
 #include "engine/metafile/gdi.h"
 #include "engine/metafile/records.h"
@@ -121,6 +123,27 @@ public:
     int onDibStretchBlt(const Record& r) override { return destination(r); }
     int onStretchDib(const Record& r) override { return destination(r); }
 
+    // Records of pictures from drawing and office programs.
+    int onTextOut(const Record& r) override;
+    int onRoundRect(const Record& r) override { return corners(r); }
+    int onPie(const Record& r) override { return onArc(r); }
+    int onChord(const Record& r) override { return onArc(r); }
+    int onDibBitBlt(const Record& r) override {
+        // Both forms: the fields are read past the short form's reserved word.
+        int32_t x = r.field("xDest"), y = r.field("yDest");
+        AddPoint(s_, x, y);
+        AddPoint(s_, x + r.field("width"), y + r.field("height"));
+        return 1;
+    }
+    int onOffsetWindowOrg(const Record& r) override {
+        // Moving the origin away opens a block, as a non-zero SETWINDOWORG does.
+        if (r.field("x") != 0 || r.field("y") != 0) {
+            s_.SkipNested = true;
+            s_.BlockDepth = s_.SaveDepth - 1;
+        }
+        return perform(r);
+    }
+
     // Everything else is neither performed nor counted.
     int onDefault(const Record&) override { return 1; }
 
@@ -167,6 +190,10 @@ private:
         return 1;
     }
     int textBox(const Record& r);
+    // The box of `text` drawn at (x0, y0) with the reference DC's font and
+    // alignment; `advanceSum`, when given, is the width instead of the measure.
+    void addTextBox(int32_t x0, int32_t y0, std::string_view text,
+                    std::optional<int64_t> advanceSum);
 
     Engine& engine_;
     EngineState& s_;
@@ -183,15 +210,35 @@ int ExtentPass::textBox(const Record& r) {
     if (!r.has(textWord, textWords)) return 1;
     std::string_view text(reinterpret_cast<const char*>(r.paramData() + 2 * textWord), n);
 
-    const LogFont font = reference.selected(ObjectKind::Font)->font();
-    TextExtent ext = GetTextExtentPoint32W(font, text);
-    double cx = ext.cx, cy = ext.cy;
     // The advances count only when the record is exactly long enough to hold them.
+    std::optional<int64_t> advanceSum;
     if (r.sizeWords() == 3 + textWord + textWords + n) {
         int64_t sum = 0;
         for (size_t i = 0; i < n; ++i) sum += r.u16(textWord + textWords + i);
-        cx = double(sum);
+        advanceSum = sum;
     }
+    addTextBox(x0, y0, text, advanceSum);
+    return 1;
+}
+
+// TEXTOUT (length, text padded to words, y, x) is measured as an EXTTEXTOUT
+// without options and advances.
+int ExtentPass::onTextOut(const Record& r) {
+    if (s_.SkipNested || !r.has(0)) return 1;
+    const size_t n = r.u16(0);
+    const size_t textWords = (n + 1) / 2;
+    if (!r.has(1 + textWords, 2)) return 1;
+    std::string_view text(reinterpret_cast<const char*>(r.paramData() + 2), n);
+    addTextBox(r.i16(2 + textWords), r.i16(1 + textWords), text, std::nullopt);
+    return 1;
+}
+
+void ExtentPass::addTextBox(int32_t x0, int32_t y0, std::string_view text,
+                            std::optional<int64_t> advanceSum) {
+    const LogFont font = reference.selected(ObjectKind::Font)->font();
+    TextExtent ext = GetTextExtentPoint32W(font, text);
+    double cx = ext.cx, cy = ext.cy;
+    if (advanceSum) cx = double(*advanceSum);
     const double ascent = GetTextMetricsW(font).ascent;
     const uint16_t align = reference.textAlign();
     const int angle = font.orientation != 0 ? font.orientation : font.escapement;
@@ -227,7 +274,6 @@ int ExtentPass::textBox(const Record& r) {
     AddPoint(s_, clamp32(x + a), clamp32(y + b));
     AddPoint(s_, clamp32(x + c), clamp32(y - d));
     AddPoint(s_, clamp32(x + a + c), clamp32(y + b - d));
-    return 1;
 }
 
 }  // namespace

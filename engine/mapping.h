@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/engine_state.h"
 #include "engine/metafile/records.h"
@@ -54,5 +55,16 @@ void applyFontRule(int rotation, const mf::Record& r);
 // calls placeFromCentre with the sizes as they are.
 Point16 mapCentre(const Rect& work, int rotation, int32_t x, int32_t y, int32_t width, int32_t height);
 Point16 placeFromCentre(Point16 centre, int32_t width, int32_t height);
+
+// An offset (a difference of two points, as OFFSETWINDOWORG holds it) turned
+// the way MapPoint turns the points: the crop corner cancels out.
+Point16 turnVector(int rotation, int32_t dx, int32_t dy);
+
+// The parameters of a CREATEREGION record with every rectangle of the region
+// mapped, rebuilt as a valid region (bands from top to bottom, each with its
+// spans from left to right); std::nullopt when the region is damaged, when a
+// mapped coordinate would not fit in 16 bits or the rebuilt region in its
+// 16-bit size field.
+std::optional<mf::Bytes> mapRegion(const Rect& work, int rotation, mf::ByteSpan params);
 
 }  // namespace qv

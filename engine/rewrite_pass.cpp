@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "engine/dib_rotate.h"
 #include "engine/mapping.h"
@@ -105,8 +108,35 @@ public:
         return play(r);
     }
     int onPatBlt(const Record& r) override;
-    int onDibStretchBlt(const Record& r) override { return bitmap(r, false); }
-    int onStretchDib(const Record& r) override { return bitmap(r, true); }
+    int onDibStretchBlt(const Record& r) override { return bitmap(r, BitmapRecord::DibStretchBlt); }
+    int onStretchDib(const Record& r) override { return bitmap(r, BitmapRecord::StretchDib); }
+
+    // Records of pictures from drawing and office programs.
+    int onTextOut(const Record& r) override {
+        // length, text padded to words, y, x
+        const size_t textWords = (size_t(r.u16(0)) + 1) / 2;
+        return mapAndPlay(r, 2 + textWords, 1 + textWords);
+    }
+    int onRoundRect(const Record& r) override {
+        // ellipse height, ellipse width, bottom, right, top, left
+        map(r, 5, 4);
+        map(r, 3, 2);
+        if (rotation_ == 90 || rotation_ == 270) {
+            const int16_t h = r.i16(0), w = r.i16(1);
+            r.setI16(0, w);
+            r.setI16(1, h);
+        }
+        return play(r);
+    }
+    int onPie(const Record& r) override { return onArc(r); }
+    int onChord(const Record& r) override { return onArc(r); }
+    int onDibBitBlt(const Record& r) override { return bitmap(r, BitmapRecord::DibBitBlt); }
+    int onOffsetWindowOrg(const Record& r) override { return turnOffset(r); }
+    int onOffsetViewportOrg(const Record& r) override { return turnOffset(r); }
+    int onCreateRegion(const Record& r) override;
+    int onSelectClipRegion(const Record& r) override { return selectRegion(r); }
+    int onSelectObject(const Record& r) override { return selectRegion(r); }
+    int onEscape(const Record& r) override;
 
     int onDefault(const Record& r) override { return play(r); }
 
@@ -134,7 +164,17 @@ private:
     }
     int rewriteStyle(const Record& r, StyleKind kind);
     int background(const Record& r);
-    int bitmap(const Record& r, bool stretchDib);
+    enum class BitmapRecord { DibStretchBlt, StretchDib, DibBitBlt };
+    int bitmap(const Record& r, BitmapRecord kind);
+    // OFFSETWINDOWORG, OFFSETVIEWPORTORG (y, x): the offset turns with the picture.
+    int turnOffset(const Record& r) {
+        Point16 d = turnVector(rotation_, r.i16(1), r.i16(0));
+        r.setI16(1, d.x);
+        r.setI16(0, d.y);
+        return play(r);
+    }
+    // A selection of a region that could not be mapped is left out.
+    int selectRegion(const Record& r);
 
     // Points of a POLYGON or POLYLINE as they stand in the source.
     static bool samePoint(ByteSpan a, size_t i, ByteSpan b, size_t j) {
@@ -146,6 +186,9 @@ private:
     const WmfSettings& set_;
     Dc& out_;
     const int rotation_;
+    // Regions whose CREATEREGION could not be mapped: they keep their slot,
+    // but are never selected as the clip.
+    std::vector<std::weak_ptr<GdiObject>> unmappedRegions_;
 };
 
 int RewritePass::rewriteStyle(const Record& r, StyleKind kind) {
@@ -297,13 +340,17 @@ int RewritePass::onPatBlt(const Record& r) {
     return play(r);
 }
 
-int RewritePass::bitmap(const Record& r, bool stretchDib) {
+int RewritePass::bitmap(const Record& r, BitmapRecord kind) {
     const RecordInfo& info = *r.info();
+    const bool stretchDib = kind == BitmapRecord::StretchDib;
+    // DIBBITBLT has one size, that of both its source and its destination.
+    const bool sourceSize = kind != BitmapRecord::DibBitBlt;
     const bool noBitmap = !stretchDib && r.sizeWords() == uint32_t(r.function() >> 8) + 3u;
     // Word positions of the fields (the short form has a reserved word before the destination).
     const size_t base = stretchDib ? 3 : 2;  // first word after rop (and usage)
     const size_t srcH = base, srcW = base + 1;
-    const size_t dest = base + 4 + (noBitmap ? 1 : 0);  // destHeight, destWidth, yDest, xDest
+    // destHeight, destWidth, yDest, xDest: after the source size (if any) and origin
+    const size_t dest = base + (sourceSize ? 4 : 2) + (noBitmap ? 1 : 0);
     int32_t dh = r.i16(dest), dw = r.i16(dest + 1);
     Point16 c = mapCentre(s_.WorkRect, rotation_, r.i16(dest + 3), r.i16(dest + 2), dw, dh);
 
@@ -330,8 +377,8 @@ int RewritePass::bitmap(const Record& r, bool stretchDib) {
         }
     }
     Record out = rebuilt.empty() ? r : Record(rebuilt.data(), rebuilt.size());
-    if (turned && (rotation_ == 90 || rotation_ == 270)) {
-        std::swap(dw, dh);
+    if (turned && (rotation_ == 90 || rotation_ == 270)) std::swap(dw, dh);
+    if (turned && sourceSize && (rotation_ == 90 || rotation_ == 270)) {
         int16_t sh = out.i16(srcH), sw = out.i16(srcW);
         out.setI16(srcH, sw);
         out.setI16(srcW, sh);
@@ -342,6 +389,52 @@ int RewritePass::bitmap(const Record& r, bool stretchDib) {
     out.setI16(dest + 2, p.y);
     out.setI16(dest + 3, p.x);
     return play(out);
+}
+
+int RewritePass::onCreateRegion(const Record& r) {
+    std::optional<Bytes> mapped = mapRegion(s_.WorkRect, rotation_, r.params());
+    if (!mapped) {
+        // Played as it is, so that the slots of later objects stay those the
+        // picture means; the slot it lands in is the lowest empty one.
+        size_t slot = 0;
+        while (slot < table->size() && table->get(slot)) ++slot;
+        play(r);
+        if (const GdiObjectPtr& obj = table->get(slot)) unmappedRegions_.push_back(obj);
+        return 1;
+    }
+    Bytes rec(6);
+    rec.insert(rec.end(), mapped->begin(), mapped->end());
+    if (rec.size() & 1) rec.push_back(0);
+    wrU32(rec.data(), uint32_t(rec.size() / 2));
+    wrU16(rec.data() + 4, r.function());
+    return play(Record(rec.data(), rec.size()));
+}
+
+int RewritePass::selectRegion(const Record& r) {
+    const GdiObjectPtr& obj = table->get(r.u16(0));
+    if (obj && obj->kind == ObjectKind::Region) {
+        for (const auto& w : unmappedRegions_) {
+            if (w.lock() == obj) {
+                ++s_.Stats.ClipsLeftOut;
+                return 1;
+            }
+        }
+    }
+    return play(r);
+}
+
+int RewritePass::onEscape(const Record& r) {
+    // MFCOMMENT escapes that carry an enhanced-metafile copy of the picture
+    // ("WMFC" comments) would show the picture unturned and uncropped to the
+    // programs that prefer that copy: they are left out. Other escapes stay.
+    constexpr uint16_t kMfComment = 0x000F;
+    static constexpr uint8_t kEmbeddedCopyId[4] = {'W', 'M', 'F', 'C'};
+    if (r.u16(0) == kMfComment && r.u16(1) >= 4 && r.has(2, 2) &&
+        std::memcmp(r.paramData() + 4, kEmbeddedCopyId, 4) == 0) {
+        ++s_.Stats.EmbeddedCopiesDropped;
+        return 1;
+    }
+    return play(r);
 }
 
 int rewriteProc(Dc&, HandleTable& table, Record& r, unsigned count, void* context) {

@@ -80,11 +80,6 @@ TEST_F(ExtentPassTest, DrawingRecordsAddTheirPoints) {
 TEST_F(ExtentPassTest, RecordsThatAreNotCountedLeaveTheExtentEmpty) {
     const std::vector<Case> cases = {
         {"no records", {}, kNothingDrawn},
-        {"ROUNDRECT", {rec::roundRect(10, 20, 300, 400, 5, 5)}, kNothingDrawn},
-        {"PIE", {rec::pie({10, 20, 300, 400}, {10, 20}, {300, 400})}, kNothingDrawn},
-        {"CHORD", {rec::chord({10, 20, 300, 400}, {10, 20}, {300, 400})}, kNothingDrawn},
-        {"TEXTOUT", {rec::textOut(100, 200, "Hello")}, kNothingDrawn},
-        {"DIBBITBLT", {rec::dibBitBltNoBitmap(10, 20, 30, 40)}, kNothingDrawn},
         {"PATBLT", {rec::patBlt(10, 20, 30, 40)}, kNothingDrawn},
         {"objects and state only",
          {rec::createPen(0x123456), rec::selectObject(0), rec::setTextAlign(24),

@@ -188,6 +188,8 @@ void expectMapped(const Turn& t, const Record& in, const Record& out) {
             expectCorners(t, in, out);
             break;
         case Fn::Arc:
+        case Fn::Pie:
+        case Fn::Chord:
             expectCorners(t, in, out);
             expectPoint(t, at(in, "xStart", "yStart"), at(out, "xStart", "yStart"), "start");
             expectPoint(t, at(in, "xEnd", "yEnd"), at(out, "xEnd", "yEnd"), "end");
@@ -211,12 +213,27 @@ void expectMapped(const Turn& t, const Record& in, const Record& out) {
         case Fn::PatBlt:
             expectPlaced(t, in, out, "x", "y", "width", "height", true);
             break;
+        case Fn::DibBitBlt:
+            expectPlaced(t, in, out, "xDest", "yDest", "width", "height", true);
+            break;
+        case Fn::RoundRect:
+            expectCorners(t, in, out);
+            EXPECT_EQ(out.field("width"), t.quarter() ? in.field("height") : in.field("width"));
+            EXPECT_EQ(out.field("height"), t.quarter() ? in.field("width") : in.field("height"));
+            break;
+        case Fn::TextOut: {
+            // length, text padded to words, y, x; written as EXTTEXTOUT (y, x, ...)
+            const size_t textWords = (size_t(in.u16(0)) + 1) / 2;
+            expectPoint(t, {in.i16(2 + textWords), in.i16(1 + textWords)},
+                        {out.i16(1), out.i16(0)}, "text");
+            break;
+        }
         case Fn::StretchDib:
         case Fn::DibStretchBlt:
             expectBitmap(t, in, out);
             break;
         default:
-            break;  // mapped by a later change; only paired here
+            break;  // only paired
     }
 }
 
@@ -314,7 +331,7 @@ Bytes everyRecordPicture() {
         rec::dibStretchBlt(1000, 1800, 300, 100, false),
         rec::excludeClipRect(100, 100, 200, 200),
         rec::intersectClipRect(50, 50, 3900, 2900),
-        // not mapped yet: only paired
+        // records of drawing and office programs
         rec::textOut(1200, 2700, "text"),
         rec::roundRect(2100, 2000, 2400, 2300, 20, 20),
         rec::pie({300, 1500, 700, 1900}, {700, 1700}, {500, 1500}),
