@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets in build-fuzz/ and runs each for SECONDS (default
-# $QV_FUZZ_SECONDS or 60) on one core. Exits non-zero after the first crash,
-# printing the crashing input's path.
+# Builds the fuzz targets in build-fuzz/, replays the inputs kept in
+# fuzz/crashes/ through their target, then runs each target for SECONDS
+# (default $QV_FUZZ_SECONDS or 60) on one core. Exits non-zero when a target
+# failed, printing the crashing input's path (build-fuzz/crashes/) and, for a
+# small input, its bytes in base64 so that a CI log alone is enough to
+# reproduce it.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,6 +27,17 @@ for target in $targets; do
         fuzz_hive) seeds=hive; max_len=4096 ;;
         *) echo "unknown target $target" >&2; exit 2 ;;
     esac
+    # Inputs found earlier (fuzz/crashes/<area>-*) must pass before fuzzing.
+    kept=("$root/fuzz/crashes/$seeds"-*)
+    if [ -e "${kept[0]}" ]; then
+        if ! "$build/bin/$target" "${kept[@]}" >"$build/$target.replay.log" 2>&1; then
+            echo "$target fails on a kept input (log: $build/$target.replay.log):"
+            grep -E 'Running: |ERROR|fuzz check failed' "$build/$target.replay.log" | tail -n 6 || true
+            status=1
+            continue
+        fi
+        echo "== $target: ${#kept[@]} kept inputs replayed"
+    fi
     corpus="$build/corpus/$target"
     rm -rf "$corpus"
     mkdir -p "$corpus"
@@ -45,7 +59,13 @@ for target in $targets; do
     grep -E '^(stat::number_of_executed_units|#[0-9]+ +DONE)' "$log" || true
     if [ "$rc" -ne 0 ]; then
         echo "$target failed (exit $rc); crashing input:"
-        grep -Eo "Test unit written to [^ ]+" "$log" | sed 's/Test unit written to //' || true
+        for unit in $(grep -Eo "Test unit written to [^ ]+" "$log" | sed 's/Test unit written to //'); do
+            echo "  $unit"
+            if [ -f "$unit" ] && [ "$(stat -c %s "$unit")" -le 65536 ]; then
+                echo "  its bytes, base64 (decode with 'base64 -d'):"
+                base64 -w 76 "$unit" | sed 's/^/    /'
+            fi
+        done
         tail -n 40 "$log" | grep -E 'ERROR|fuzz check failed|#[0-9] 0x' | head -n 12 || true
         status=1
     fi
