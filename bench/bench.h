@@ -2,9 +2,12 @@
 // memory-copy bound and the engine a benchmark runs with.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/engine.h"
@@ -21,9 +24,10 @@ namespace qv::bench {
 using Args = std::vector<std::string>;
 
 // The subcommands, one file each; main.cpp lists them in kCommands.
-int runMemcpy(const Args& args);   // memcpy_bench.cpp
-int runExtent(const Args& args);   // extent_bench.cpp
-int runImprove(const Args& args);  // improve_bench.cpp
+int runMemcpy(const Args& args);    // memcpy_bench.cpp
+int runExtent(const Args& args);    // extent_bench.cpp
+int runImprove(const Args& args);   // improve_bench.cpp
+int runParallel(const Args& args);  // parallel_bench.cpp
 
 // main.cpp: the arguments of a command that takes `[--quick] FILE...`. Returns -1 when the
 // command is to run, else the exit status (0 after --help, 2 after bad usage, with the
@@ -48,6 +52,28 @@ const char* peakMemoryMethod();
 // The memory-copy bound with its usual buffer: prints its line and returns the best rate in
 // bytes per second (0 on failure).
 double reportDefaultCopyBound(bool quick);
+
+// A folder of its own under the system's temporary folder (TMPDIR, else /tmp), removed with
+// what it holds; the path is empty when it could not be made.
+class TempFolder {
+  public:
+    TempFolder() {
+        std::error_code ec;
+        std::string name = (std::filesystem::temp_directory_path(ec) / "qv_bench.XXXXXX").string();
+        if (!ec && ::mkdtemp(name.data())) path_ = name;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
 
 // What a benchmark runs with: the settings as the command-line tool prepares them and an
 // engine reporting to standard error. A benchmark may change settings before it runs.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -57,27 +58,6 @@ std::vector<Case> casesFor(bool quick) {
         for (bool crop : {true, false}) cases.push_back({rotation, crop});
     return cases;
 }
-
-// A folder of its own under the system's temporary folder, removed with what it holds.
-class TempFolder {
-  public:
-    TempFolder() {
-        std::error_code ec;
-        std::string name = (fs::temp_directory_path(ec) / "qv_bench.XXXXXX").string();
-        if (!ec && ::mkdtemp(name.data())) path_ = name;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 // What a render made; every run of a case must make the same.
 struct Output {
@@ -184,18 +164,53 @@ class FileBench {
         out = mf::CloseMetaFile(std::move(dc));
     }
 
+    // Loads the file written, as a picture from a CAD program is loaded, in an engine of its
+    // own: every record must pass, the records must be those rendered, and the frame must be
+    // that of the same crop unturned, its sides swapped by a quarter turn. Empty when all
+    // holds, else what does not.
+    std::string checkWritten(const Case& c, const Output& reference) {
+        BenchEngine checkCtx;
+        CMetafile written;
+        written.LoadPlaceableFile(checkCtx.engine, target_, 0);
+        if (!written.IsLoaded())
+            return "the file written does not load: " + (written.LoadError.empty()
+                                                             ? std::string("a record is not valid")
+                                                             : written.LoadError);
+        if (written.Handle->recordCount() != reference.records)
+            return "the file written holds other records than the picture rendered";
+        const long width = std::labs(long(written.Frame.right) - written.Frame.left);
+        const long height = std::labs(long(written.Frame.bottom) - written.Frame.top);
+        if (width <= 0 || height <= 0) return "the file written has an empty frame";
+        FrameSides& unturned = unturnedFrame_[c.crop ? 1 : 0];
+        if (c.rotation == 0) {
+            unturned = {width, height};
+        } else if (unturned.width > 0) {
+            const bool quarter = c.rotation % 180 != 0;
+            const long w = quarter ? height : width;
+            const long h = quarter ? width : height;
+            if (std::labs(w - unturned.width) > 1 || std::labs(h - unturned.height) > 1)
+                return "the frame of the file written is not the unturned frame turned";
+        }
+        return {};
+    }
+
     bool runCase(const Case& c, bool first) {
         WmfSettings& settings = ctx_.settings;
         settings.Lineoptions = 2;
         settings.Rotation = c.rotation;
         settings.Crop = c.crop ? 1 : 0;
 
-        // In memory. The first render, with its memory, is the reference of the later runs.
+        // In memory. The first render is the reference of the later runs; the memory is that
+        // of a second one, which finds the engine as every timed run does.
         mf::MetafileHandle out;
         Figure memory{"memory"};
-        memory.peak = peakBytesDuring([&] { render(out); });
+        render(out);
         if (!out) return failCase(c, "the render made no picture");
         const Output reference = outputOf(*out);
+        memory.peak = peakBytesDuring([&] {
+            mf::MetafileHandle another;
+            render(another);
+        });
         bool sameOutput = true;
         memory.best = bestSeconds([&] { out.reset(); },
                                   [&] {
@@ -204,8 +219,9 @@ class FileBench {
                                   },
                                   quick_, memory.runs);
 
-        // File to file. The first improvement, with its memory, must write the picture that
-        // the render made in memory, behind a placeable header.
+        // File to file. The first improvement must write the picture that the render made in
+        // memory, behind a placeable header, and that file must load again as a picture; the
+        // memory is that of a second improvement, into a file of its own.
         std::error_code ec;
         const uintmax_t fileBytes = reference.bytes + kPlaceableBytes;
         bool improved = true;
@@ -215,11 +231,15 @@ class FileBench {
             sameFile = sameFile && fs::file_size(target_, ec) == fileBytes && !ec;
         };
         fs::remove(target_, ec);
-        Figure file{"file"};
-        file.peak = peakBytesDuring(improve);
+        improve();
         const bool written =
             improved && sameFile && out && bitsAfterPlaceableHeader(target_) == out->bits();
         out.reset();
+        const std::string malformed = improved ? checkWritten(c, reference) : std::string();
+        Figure file{"file"};
+        const fs::path peakTarget = target_.string() + ".peak";
+        file.peak = peakBytesDuring([&] { ImproveFile(ctx_.engine, source_, peakTarget, 0); });
+        fs::remove(peakTarget, ec);
         file.best = bestSeconds([&] { fs::remove(target_, ec); }, improve, quick_, file.runs);
 
         table_.row(first ? source_.filename().string() : "", size_, records_, &c,
@@ -230,6 +250,7 @@ class FileBench {
         if (!improved) ok = failCase(c, "the file could not be improved");
         if (improved && !written)
             ok = failCase(c, "the file written is not the picture rendered in memory");
+        if (!malformed.empty()) ok = failCase(c, malformed.c_str());
         if (improved && written && !sameFile)
             ok = failCase(c, "an improvement wrote a file of another size than the first");
         return ok;
@@ -243,6 +264,11 @@ class FileBench {
     CMetafile picture_;
     double size_ = 0;
     size_t records_ = 0;
+    struct FrameSides {
+        long width = 0;
+        long height = 0;
+    };
+    FrameSides unturnedFrame_[2];  // of the file written turned by 0 degrees, crop off and on
 };
 
 }  // namespace

@@ -58,6 +58,9 @@ constexpr Command kCommands[] = {
     {"improve", "improve [--quick] FILE...",
      "improving placeable WMF files, in memory and file to file, turned and cropped",
      qv::bench::runImprove},
+    {"parallel", "parallel [--quick] --quorvex PATH [--jobs N,N...] FILE...",
+     "the wall time of 'quorvex improve -j N' over many files against -j 1, and the speed-up",
+     qv::bench::runParallel},
 };
 
 void printUsage(std::FILE* out) {
