@@ -396,8 +396,7 @@ int RewritePass::onCreateRegion(const Record& r) {
     if (!mapped) {
         // Played as it is, so that the slots of later objects stay those the
         // picture means; the slot it lands in is the lowest empty one.
-        size_t slot = 0;
-        while (slot < table->size() && table->get(slot)) ++slot;
+        const size_t slot = table->nextSlot();
         play(r);
         if (const GdiObjectPtr& obj = table->get(slot)) unmappedRegions_.push_back(obj);
         return 1;

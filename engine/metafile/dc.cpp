@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "engine/metafile/gdi.h"
 
@@ -91,9 +92,13 @@ void Dc::perform(uint16_t function, ByteSpan params) { emit(function, params); }
 
 RecordingDc::RecordingDc() { out_.resize(MetaHeader::kBytes); }
 
-RecordingDc::~RecordingDc() {
-    for (auto& obj : table_) {
-        if (!obj || obj->stock) continue;
+RecordingDc::~RecordingDc() { leaveObjects(); }
+
+// The objects of the table no longer name this DC as one that holds them.
+void RecordingDc::leaveObjects() {
+    for (const auto& entry : slotsOf_) {
+        const GdiObjectPtr& obj = table_[entry.second.front()];
+        if (obj->stock) continue;
         auto& v = obj->recordedIn;
         v.erase(std::remove(v.begin(), v.end(), this), v.end());
     }
@@ -116,20 +121,33 @@ void RecordingDc::emit(uint16_t function, ByteSpan params) {
 void RecordingDc::reserve(size_t bytes) { out_.reserve(bytes); }
 
 int RecordingDc::slotOf(const GdiObject* obj) const {
-    for (size_t i = 0; i < table_.size(); ++i)
-        if (table_[i].get() == obj) return int(i);
-    return -1;
+    auto it = slotsOf_.find(obj);
+    return it == slotsOf_.end() ? -1 : int(it->second.front());
 }
 
 size_t RecordingDc::addToTable(const GdiObjectPtr& obj) {
-    size_t slot = 0;
-    while (slot < table_.size() && table_[slot]) ++slot;
-    if (slot == table_.size()) table_.emplace_back();
+    size_t slot = table_.size();
+    if (!free_.empty()) {
+        std::pop_heap(free_.begin(), free_.end(), std::greater<>());
+        slot = free_.back();
+        free_.pop_back();
+    } else {
+        table_.emplace_back();
+    }
     table_[slot] = obj;
-    if (!obj->stock) obj->recordedIn.push_back(this);
+    std::vector<size_t>& slots = slotsOf_[obj.get()];
+    if (slots.empty() && !obj->stock) obj->recordedIn.push_back(this);
+    slots.push_back(slot);
     ++inUse_;
     peak_ = std::max(peak_, inUse_);
     return slot;
+}
+
+void RecordingDc::freeSlot(size_t slot) {
+    table_[slot].reset();
+    free_.push_back(slot);
+    std::push_heap(free_.begin(), free_.end(), std::greater<>());
+    --inUse_;
 }
 
 GdiObjectPtr RecordingDc::selectObject(const GdiObjectPtr& obj) {
@@ -148,9 +166,13 @@ GdiObjectPtr RecordingDc::selectObject(const GdiObjectPtr& obj) {
 }
 
 void RecordingDc::selectPalette(const GdiObjectPtr& palette) {
-    // A palette is written anew every time it is selected.
-    size_t slot = addToTable(palette);
-    emit(palette->createFunction, palette->createParams);
+    // A palette is written when it is selected, in a slot of its own. Selected
+    // again while its copy is still in the table, it is only selected: a
+    // picture of one large palette and many selections would otherwise grow
+    // by the whole palette per selection (an 8-byte record).
+    int held = slotOf(palette.get());
+    size_t slot = held >= 0 ? size_t(held) : addToTable(palette);
+    if (held < 0) emit(palette->createFunction, palette->createParams);
     uint8_t p[2];
     wrU16(p, uint16_t(slot));
     emit(uint16_t(Fn::SelectPalette), p);
@@ -164,22 +186,29 @@ void RecordingDc::selectClipRegion(const GdiObjectPtr& region) {
     wrU16(p, uint16_t(slot));
     emit(uint16_t(Fn::SelectObject), p);
     emit(uint16_t(Fn::DeleteObject), p);
-    table_[slot].reset();
-    --inUse_;
-    if (!region->stock) {
-        auto& v = region->recordedIn;
-        v.erase(std::find(v.begin(), v.end(), this));
+    freeSlot(slot);
+    auto it = slotsOf_.find(region.get());
+    it->second.erase(std::find(it->second.begin(), it->second.end(), slot));
+    if (it->second.empty()) {
+        slotsOf_.erase(it);
+        if (!region->stock) {
+            auto& v = region->recordedIn;
+            v.erase(std::find(v.begin(), v.end(), this));
+        }
     }
 }
 
 void RecordingDc::forget(GdiObject& obj) {
-    for (size_t i = 0; i < table_.size(); ++i) {
-        if (table_[i].get() != &obj) continue;
+    auto it = slotsOf_.find(&obj);
+    if (it == slotsOf_.end()) return;
+    std::vector<size_t> slots = std::move(it->second);
+    slotsOf_.erase(it);
+    std::sort(slots.begin(), slots.end());
+    for (size_t slot : slots) {
         uint8_t p[2];
-        wrU16(p, uint16_t(i));
+        wrU16(p, uint16_t(slot));
         emit(uint16_t(Fn::DeleteObject), p);
-        table_[i].reset();
-        --inUse_;
+        freeSlot(slot);
     }
 }
 
@@ -192,12 +221,10 @@ MetafileHandle RecordingDc::close() {
     h.maxRecord = maxRecord_;
     h.write(out_.data());
     auto mf = std::make_unique<Metafile>(std::move(out_), records_);
-    for (auto& obj : table_) {
-        if (!obj || obj->stock) continue;
-        auto& v = obj->recordedIn;
-        v.erase(std::remove(v.begin(), v.end(), this), v.end());
-    }
+    leaveObjects();
     table_.clear();
+    slotsOf_.clear();
+    free_.clear();
     out_.assign(MetaHeader::kBytes, 0);
     inUse_ = peak_ = records_ = 0;
     maxRecord_ = 3;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/metafile/bytes.h"
@@ -69,22 +70,31 @@ const GdiObjectPtr& GetStockObject(StockObject which);
 bool DeleteObject(const GdiObjectPtr& obj);
 
 // The player's table of objects, indexed by the slot numbers the records use.
+// Finding the lowest empty slot takes logarithmic time, so that a picture of
+// many objects that are never deleted is played in time proportional to its
+// size.
 class HandleTable {
 public:
-    explicit HandleTable(size_t slots = 0) : slots_(slots) {}
-    // Puts the object in the lowest empty slot; the table grows when full.
+    explicit HandleTable(size_t slots = 0);
+    // Records name slots with 16 bits: an object beyond them could never be
+    // selected or deleted, and is not kept.
+    static constexpr size_t kMaxSlots = 0x10000;
+
+    // Puts the object in the lowest empty slot; the table grows when full, up
+    // to kMaxSlots. Returns the slot, or kMaxSlots when the object was not kept.
     size_t add(GdiObjectPtr obj);
     const GdiObjectPtr& get(size_t slot) const {
         static const GdiObjectPtr none;
         return slot < slots_.size() ? slots_[slot] : none;
     }
-    void clear(size_t slot) {
-        if (slot < slots_.size()) slots_[slot].reset();
-    }
+    void clear(size_t slot);
     size_t size() const { return slots_.size(); }
+    // The slot the next add() fills.
+    size_t nextSlot() const { return free_.empty() ? slots_.size() : free_.front(); }
 
 private:
     std::vector<GdiObjectPtr> slots_;
+    std::vector<size_t> free_;  // the empty slots, a min-heap
 };
 
 struct Point {
@@ -163,9 +173,16 @@ protected:
 private:
     int slotOf(const GdiObject* obj) const;
     size_t addToTable(const GdiObjectPtr& obj);
+    void freeSlot(size_t slot);
+    void leaveObjects();
 
     Bytes out_;
     std::vector<GdiObjectPtr> table_;
+    // The slots of each object in the table (a palette may hold several), and
+    // the empty slots below table_.size() as a min-heap: both keep selecting
+    // and deleting independent of the table's size.
+    std::unordered_map<const GdiObject*, std::vector<size_t>> slotsOf_;
+    std::vector<size_t> free_;
     size_t inUse_ = 0;
     size_t peak_ = 0;
     uint32_t maxRecord_ = 3;

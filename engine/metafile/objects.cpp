@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "engine/metafile/gdi.h"
 
@@ -154,16 +155,31 @@ bool DeleteObject(const GdiObjectPtr& obj) {
     return true;
 }
 
+HandleTable::HandleTable(size_t slots) : slots_(slots), free_(slots) {
+    // Ascending order is already a min-heap.
+    for (size_t i = 0; i < slots; ++i) free_[i] = i;
+}
+
 size_t HandleTable::add(GdiObjectPtr obj) {
-    for (size_t i = 0; i < slots_.size(); ++i) {
-        if (!slots_[i]) {
-            slots_[i] = std::move(obj);
-            return i;
-        }
+    if (!obj) return kMaxSlots;  // nothing to keep: no slot is taken
+    if (!free_.empty()) {
+        std::pop_heap(free_.begin(), free_.end(), std::greater<>());
+        size_t slot = free_.back();
+        free_.pop_back();
+        slots_[slot] = std::move(obj);
+        return slot;
     }
     // A header that counts too few objects: keep the object rather than lose it.
+    if (slots_.size() >= kMaxSlots) return kMaxSlots;
     slots_.push_back(std::move(obj));
     return slots_.size() - 1;
+}
+
+void HandleTable::clear(size_t slot) {
+    if (slot >= slots_.size() || !slots_[slot]) return;
+    slots_[slot].reset();
+    free_.push_back(slot);
+    std::push_heap(free_.begin(), free_.end(), std::greater<>());
 }
 
 }  // namespace qv::mf
