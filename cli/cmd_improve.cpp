@@ -1,5 +1,6 @@
 // quorvex improve FILE...: each picture rewritten under the settings, on
 // several threads, with one report line per file in input order.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "cli/improve_options.h"
 #include "cli/improve_progress.h"
 #include "cli/improve_runner.h"
+#include "platform/system_error.h"
 
 namespace qv::cli {
 
@@ -132,8 +134,12 @@ int runImprove(const Args& args) {
     runInOrder(options.files.size(), options.jobs ? options.jobs : defaultJobs(), callbacks);
     progress.clear();
     // The statistics count every rewritten picture; nothing else is stored.
-    if (pictures > 0 && !session.store.AddJobsToStatistics(pictures))
-        std::fprintf(stderr, "quorvex: the picture count could not be added to %s\n", session.registry.path().c_str());
+    errno = 0;
+    if (pictures > 0 && !session.store.AddJobsToStatistics(pictures)) {
+        const std::string why = platform::SystemErrorText();
+        std::fprintf(stderr, "quorvex: the picture count could not be added to %s: %s\n",
+                     session.registry.path().c_str(), why.c_str());
+    }
     return allOk ? kExitOk : kExitFailed;
 }
 

@@ -1,11 +1,13 @@
 // quorvex options: the stored settings, shown, set, loaded from and saved to
 // option files.
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
 #include "cli/cli.h"
 #include "cli/settings_session.h"
+#include "platform/system_error.h"
 #include "settings/setting_table.h"
 
 namespace qv::cli {
@@ -35,6 +37,16 @@ constexpr const char* kHelp =
     "                    (.pc2): its pen widths and pen numbers\n"
     "  options save      saves the stored settings to an option file; \".qw3\" is added to a\n"
     "                    name without it\n";
+
+// Saves the record as the stored settings; on failure says where and why.
+bool saveSettings(SettingsSession& s) {
+    errno = 0;
+    if (s.transfer.SaveSettings()) return true;
+    const std::string why = platform::SystemErrorText();
+    std::fprintf(stderr, "quorvex: the settings could not be saved to %s: %s\n",
+                 s.registry.path().c_str(), why.c_str());
+    return false;
+}
 
 int listSettings(SettingsSession& s) {
     for (const IntSettingInfo& i : intSettings()) {
@@ -68,10 +80,7 @@ int setSettings(SettingsSession& s, const Args& args) {
         std::string error;
         if (!s.setOption(args[i], args[i + 1], error)) return usageError(error, kUsage);
     }
-    if (!s.transfer.SaveSettings()) {
-        std::fprintf(stderr, "quorvex: the settings could not be saved to %s\n", s.registry.path().c_str());
-        return kExitFailed;
-    }
+    if (!saveSettings(s)) return kExitFailed;
     for (size_t i = 1; i + 1 < args.size(); i += 2)
         std::printf("%s %s\n", args[i].c_str(), settingValueText(s.settings, args[i]).c_str());
     return kExitOk;
@@ -84,10 +93,7 @@ int loadFile(SettingsSession& s, const std::string& path) {
         return kExitFailed;
     }
     s.files.LoadOptionsFile(path);
-    if (!s.transfer.SaveSettings()) {
-        std::fprintf(stderr, "quorvex: the settings could not be saved to %s\n", s.registry.path().c_str());
-        return kExitFailed;
-    }
+    if (!saveSettings(s)) return kExitFailed;
     std::printf("loaded %s\n", path.c_str());
     return kExitOk;
 }

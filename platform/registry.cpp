@@ -64,6 +64,13 @@ class HiveLock {
         fs::path lockPath = hive;
         lockPath += ".lock";
         fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ < 0 && (errno == EROFS || errno == EACCES)) {
+            // A lock file that we may not write still locks (flock needs no
+            // write access), so the write itself tells what is wrong.
+            int saved = errno;
+            fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd_ < 0) errno = saved;
+        }
         if (fd_ < 0) return;
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno == EINTR) continue;
